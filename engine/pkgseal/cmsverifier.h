@@ -1,0 +1,27 @@
+#pragma once
+
+#include "opensslptr.h"
+#include "signatureblob.h"
+
+#include <string>
+
+namespace Pkgseal {
+
+class CmsSignature;
+
+// Checks signatures against a bundle of trusted root certificates.
+class CmsVerifier
+{
+public:
+    // Throws SealError when the bundle can't be read or holds no certificate.
+    explicit CmsVerifier(const std::string &bundlePath);
+
+    // Throws SealError with the reason when the signature, its certificate chain or the content
+    // digest (computed with the signature's digest algorithm) doesn't verify.
+    void verify(const CmsSignature &signature, const Bytes &contentDigest) const;
+
+private:
+    CertificateStorePtr m_store;
+};
+
+} // namespace Pkgseal

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Pkgseal {
+
+class CmsSigner;
+class CmsVerifier;
+class CommandLine;
+class PackageFile;
+
+// Runs one command over its packages; reports progress on standard output and each failure,
+// naming its file, on standard error. The result is the process's exit code.
+class SealTool
+{
+public:
+    int run(const CommandLine &commandLine);
+
+private:
+    int sign(const std::string &keyPath,
+             const std::string &certificatePath,
+             const std::vector<std::string> &packages);
+    int remove(const std::vector<std::string> &packages);
+    int verify(const std::string &bundlePath, const std::vector<std::string> &packages);
+    int dump(const std::vector<std::string> &packages);
+
+    // Reports every package that can't be changed; true when all can.
+    bool checkChangeable(const std::vector<std::string> &paths);
+    std::unique_ptr<PackageFile> openForReading(const std::string &path);
+    static std::unique_ptr<CmsSigner> createSigner(const std::string &keyPath,
+                                                   const std::string &certificatePath);
+    void signPackage(const PackageFile &package, const CmsSigner &signer);
+    void removeSignatures(const PackageFile &package);
+    bool verifyPackage(const PackageFile &package, const CmsVerifier &verifier);
+    void reportError(const std::string &path, const std::string &message);
+
+    bool m_failed = false;
+};
+
+} // namespace Pkgseal

@@ -1,0 +1,35 @@
+#include "testprocess.h"
+
+#include <QProcess>
+
+TestProcess TestProcess::run(const QString &program,
+                             const QStringList &arguments,
+                             const QByteArray &input,
+                             const QString &workingDirectory)
+{
+    QProcess process;
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
+    process.start(program, arguments);
+    TestProcess result;
+    if (!process.waitForStarted(-1)) {
+        result.errorOutput = process.errorString().toUtf8();
+        return result;
+    }
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(-1);
+    result.crashed = process.exitStatus() == QProcess::CrashExit;
+    result.exitCode = process.exitCode();
+    result.output = process.readAllStandardOutput();
+    result.errorOutput = process.readAllStandardError();
+    return result;
+}
+
+QString TestProcess::describe() const
+{
+    return QString("exit %1%2\nstdout: %3\nstderr: %4")
+        .arg(exitCode)
+        .arg(crashed ? " (crashed)" : "")
+        .arg(QString::fromUtf8(output), QString::fromUtf8(errorOutput));
+}
