@@ -1,0 +1,48 @@
+#include "exitcode.h"
+#include "runoptions.h"
+#include "sandbox.h"
+#include "sandboxlauncher.h"
+
+#include <sdkconfig/sdkconfig.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTextCodec>
+#include <QTextStream>
+
+using namespace KelvaraRun;
+
+static int fail(const QString &message)
+{
+    QTextStream(stderr) << "kelvara-run: " << message << '\n';
+    return SetupFailed;
+}
+
+int main(int argc, char **argv)
+{
+    // The tool runs with whatever environment it was given, often none at all: file names are
+    // UTF-8 whatever the locale says.
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+
+    const RunOptions options = RunOptions::parse(argc, argv);
+    if (options.helpRequested()) {
+        QTextStream(stdout) << RunOptions::usage();
+        return Success;
+    }
+    if (!options.isValid())
+        return fail(options.errorString() + '\n' + RunOptions::usage().trimmed());
+
+    SdkConfig::Configuration config;
+    QString errorString;
+    if (!SdkConfig::Configuration::load(options.sdkDir(), &config, &errorString))
+        return fail(errorString);
+
+    const QString toolsDir = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+    Sandbox sandbox(config, toolsDir);
+    if (!sandbox.prepare(options.containerName(), QDir::currentPath()))
+        return fail(sandbox.errorString());
+
+    SandboxLauncher launcher(toolsDir);
+    launcher.exec(sandbox.arguments(), options.command());
+    return fail(launcher.errorString());
+}
