@@ -1,0 +1,123 @@
+#include "messagemanager.h"
+
+#include "icore.h"
+#include "outputpanemanager.h"
+
+#include <QCoreApplication>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QThread>
+
+#include <cstdio>
+
+namespace Core {
+
+namespace {
+MessageManager *m_instance = nullptr;
+QPointer<QPlainTextEdit> m_messageOutputWindow;
+} // namespace
+
+MessageManager *MessageManager::instance()
+{
+    return m_instance;
+}
+
+MessageManager::MessageManager()
+{
+    m_instance = this;
+    m_messageOutputWindow = new QPlainTextEdit;
+    m_messageOutputWindow->setObjectName(QLatin1String("GeneralMessagesOutput"));
+    m_messageOutputWindow->setReadOnly(true);
+    m_messageOutputWindow->setMaximumBlockCount(100000);
+    OutputPaneManager::addPane(m_messageOutputWindow, tr("General Messages"));
+}
+
+MessageManager::~MessageManager()
+{
+    delete m_messageOutputWindow;
+    m_instance = nullptr;
+}
+
+void MessageManager::setFont(const QFont &font)
+{
+    if (m_messageOutputWindow)
+        m_messageOutputWindow->setFont(font);
+}
+
+void MessageManager::setWheelZoomEnabled(bool enabled)
+{
+    Q_UNUSED(enabled)
+}
+
+void MessageManager::writeSilently(const QString &message)
+{
+    writeMessages({message}, Flag::Silent);
+}
+
+void MessageManager::writeFlashing(const QString &message)
+{
+    writeMessages({message}, Flag::Flash);
+}
+
+void MessageManager::writeDisrupting(const QString &message)
+{
+    writeMessages({message}, Flag::Disrupt);
+}
+
+void MessageManager::writeSilently(const QStringList &messages)
+{
+    writeMessages(messages, Flag::Silent);
+}
+
+void MessageManager::writeFlashing(const QStringList &messages)
+{
+    writeMessages(messages, Flag::Flash);
+}
+
+void MessageManager::writeDisrupting(const QStringList &messages)
+{
+    writeMessages(messages, Flag::Disrupt);
+}
+
+QString MessageManager::text()
+{
+    return m_messageOutputWindow ? m_messageOutputWindow->toPlainText() : QString();
+}
+
+QPlainTextEdit *MessageManager::outputWidget()
+{
+    return m_messageOutputWindow;
+}
+
+void MessageManager::writeMessages(const QStringList &messages, Flag flag)
+{
+    const QString text = messages.join(QLatin1Char('\n'));
+    if (!m_instance) {
+        // No Core plug-in (a unit test of a single class): the messages still reach a person.
+        fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        return;
+    }
+    if (QThread::currentThread() != m_instance->thread()) {
+        QMetaObject::invokeMethod(m_instance, [text, flag] { m_instance->doWrite(text, flag); });
+        return;
+    }
+    m_instance->doWrite(text, flag);
+}
+
+void MessageManager::doWrite(const QString &text, Flag flag)
+{
+    if (m_messageOutputWindow) {
+        m_messageOutputWindow->appendPlainText(text);
+        if (flag == Flag::Disrupt)
+            OutputPaneManager::showPane(m_messageOutputWindow);
+        else if (flag == Flag::Flash)
+            OutputPaneManager::flashPane(m_messageOutputWindow);
+    }
+    if (ICore::echoesToTerminal()) {
+        fprintf(stdout, "%s\n", text.toLocal8Bit().constData());
+        fflush(stdout);
+    }
+    emit messageWritten(text);
+}
+
+} // namespace Core
