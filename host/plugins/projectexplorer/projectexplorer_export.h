@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QtGlobal>
+
+#if defined(PROJECTEXPLORER_LIBRARY)
+#define PROJECTEXPLORER_EXPORT Q_DECL_EXPORT
+#else
+#define PROJECTEXPLORER_EXPORT Q_DECL_IMPORT
+#endif

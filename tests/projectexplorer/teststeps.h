@@ -1,0 +1,79 @@
+#pragma once
+
+#include <projectexplorer/abstractprocessstep.h>
+#include <projectexplorer/buildstep.h>
+
+#include <QStringList>
+#include <QVariantMap>
+
+// A build step that records what the host does with it into a shared journal and reports its
+// end the way a test asks for.
+class RecordingStep : public ProjectExplorer::BuildStep
+{
+    Q_OBJECT
+
+public:
+    enum class Finish {
+        Later,       // finished(result) from the event loop
+        InsideRun,   // finished(result) before run() returns
+        Twice,       // finished(result) inside run() and finished(!result) again later
+        OnCancelOnly // nothing until cancelled; doCancel() reports finished(false)
+    };
+
+    RecordingStep(ProjectExplorer::BuildStepList *bsl, Utils::Id id);
+
+    static QStringList journal;
+    static QVariantMap lastRestoredMap;
+
+    QString name;
+    bool initResult = true;
+    bool runResult = true;
+    Finish finishMode = Finish::Later;
+
+    bool fromMap(const QVariantMap &map) override;
+    QVariantMap toMap() const override;
+    bool init() override;
+
+private:
+    QWidget *createConfigWidget() override;
+    void doRun() override;
+    void doCancel() override;
+};
+
+// A process step whose command line the test sets.
+class ShellStep : public ProjectExplorer::AbstractProcessStep
+{
+    Q_OBJECT
+
+public:
+    ShellStep(ProjectExplorer::BuildStepList *bsl, Utils::Id id);
+
+    void setScript(const QString &script);
+
+    QStringList hooks; // the process hooks in the order the base class called them
+
+private:
+    void processStarted() override;
+    void processFinished(int exitCode, QProcess::ExitStatus status) override;
+    void processStartupFailed() override;
+};
+
+// A factory the test configures through its public setters.
+class TestStepFactory : public ProjectExplorer::BuildStepFactory
+{
+public:
+    template<class Step>
+    static TestStepFactory *make(Utils::Id id, const QString &displayName)
+    {
+        auto factory = new TestStepFactory;
+        factory->registerStep<Step>(id);
+        factory->setDisplayName(displayName);
+        return factory;
+    }
+
+    using ProjectExplorer::BuildStepFactory::setFlags;
+    using ProjectExplorer::BuildStepFactory::setRepeatable;
+    using ProjectExplorer::BuildStepFactory::setSupportedDeviceType;
+    using ProjectExplorer::BuildStepFactory::setSupportedProjectType;
+    using ProjectExplorer::BuildStepFactory::setSupportedStepList;
+};

@@ -1,0 +1,389 @@
+#include "testproject.h"
+#include "teststeps.h"
+
+#include <testide.h>
+
+#include <coreplugin/icore.h>
+#include <coreplugin/outputpanemanager.h>
+#include <projectexplorer/buildconfiguration.h>
+#include <projectexplorer/buildmanager.h>
+#include <projectexplorer/buildsteplist.h>
+#include <projectexplorer/processparameters.h>
+#include <projectexplorer/projectexplorer.h>
+#include <projectexplorer/projectmanager.h>
+#include <projectexplorer/session.h>
+#include <projectexplorer/target.h>
+
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QtTest>
+
+#include <memory>
+
+using namespace ProjectExplorer;
+
+using Finish = RecordingStep::Finish;
+
+// The build manager running step lists, process steps and the compile output.
+class tst_BuildManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void runsEnabledStepsInOrder();
+    void failingInitStopsBeforeAnyRun();
+    void failingStepStopsTheBuild();
+    void stepReportingTwiceOrInsideRunIsCountedOnce_data();
+    void stepReportingTwiceOrInsideRunIsCountedOnce();
+    void cancelReachesTheRunningStep();
+    void buildingPartsCannotBeRemoved();
+    void secondBuildIsRefusedWhileBuilding();
+    void processStepReportsItsOutput();
+    void processStepFailures_data();
+    void processStepFailures();
+    void cancelKillsTheProcess();
+    void compileOutputPaneShowsFormats();
+
+private:
+    RecordingStep *addStep(const QString &name, Finish finish = Finish::Later);
+    ShellStep *addShellStep(const QString &script);
+    bool buildAndWait(bool *success);
+    QString output() const { return m_output.join(QString()); }
+
+    std::unique_ptr<TestIde> m_ide;
+    std::unique_ptr<TestStepFactory> m_factory;
+    QTemporaryDir m_dir;
+    Project *m_project = nullptr;
+    BuildStepList *m_list = nullptr;
+    QStringList m_output;
+    QList<BuildStep::OutputFormat> m_formats;
+};
+
+void tst_BuildManager::initTestCase()
+{
+    m_ide = std::make_unique<TestIde>(QString(), QStringList{"ProjectExplorer"});
+    ProjectManager::registerProjectType<TestProject>(TestProject::mimeType, TestProject::fileSuffix);
+    m_factory.reset(TestStepFactory::make<RecordingStep>(TestProject::recordingStepId, "Recording"));
+    connect(BuildManager::instance(),
+            &BuildManager::compileOutput,
+            this,
+            [this](const QString &text, BuildStep::OutputFormat format) {
+                m_output << text;
+                m_formats << format;
+            });
+}
+
+void tst_BuildManager::cleanupTestCase()
+{
+    m_factory.reset();
+    m_ide.reset();
+}
+
+void tst_BuildManager::init()
+{
+    const QString dir = m_dir.path() + '/' + QTest::currentTestFunction() + QTest::currentDataTag();
+    TestProject::createProjectFile(dir, "build");
+    const auto result = ProjectExplorerPlugin::openProject(dir);
+    QVERIFY2(result, qPrintable(result.errorMessage()));
+    m_project = result.project();
+    m_list = m_project->activeTarget()->activeBuildConfiguration()->buildSteps();
+    m_list->clear();
+    RecordingStep::journal.clear();
+    m_output.clear();
+    m_formats.clear();
+}
+
+void tst_BuildManager::cleanup()
+{
+    QTRY_VERIFY(!BuildManager::isBuilding());
+    SessionManager::removeProjects(SessionManager::projects());
+}
+
+RecordingStep *tst_BuildManager::addStep(const QString &name, Finish finish)
+{
+    auto step = new RecordingStep(m_list, TestProject::recordingStepId);
+    step->name = name;
+    step->setDefaultDisplayName("Step " + name);
+    step->finishMode = finish;
+    m_list->appendStep(step);
+    return step;
+}
+
+ShellStep *tst_BuildManager::addShellStep(const QString &script)
+{
+    auto step = new ShellStep(m_list, "Test.ShellStep");
+    step->setDefaultDisplayName("Shell");
+    step->setScript(script);
+    m_list->appendStep(step);
+    return step;
+}
+
+// Builds the list and waits for the end of the build queue.
+bool tst_BuildManager::buildAndWait(bool *success)
+{
+    QSignalSpy finished(BuildManager::instance(), &BuildManager::buildQueueFinished);
+    const bool started = BuildManager::buildList(m_list);
+    if (finished.isEmpty() && !finished.wait(60000))
+        return false;
+    *success = started && finished.first().first().toBool();
+    return finished.count() == 1;
+}
+
+void tst_BuildManager::runsEnabledStepsInOrder()
+{
+    addStep("a");
+    addStep("b")->setEnabled(false);
+    addStep("c", Finish::InsideRun);
+    addStep("d");
+
+    bool success = false;
+    QVERIFY(buildAndWait(&success));
+    QVERIFY(success);
+    QCOMPARE(RecordingStep::journal,
+             QStringList({"init a", "init c", "init d", "run a", "run c", "run d"}));
+    QVERIFY(output().contains("Running steps for project build..."));
+    QVERIFY(!BuildManager::isBuilding());
+}
+
+void tst_BuildManager::failingInitStopsBeforeAnyRun()
+{
+    addStep("a");
+    addStep("b")->initResult = false;
+    addStep("c");
+
+    QSignalSpy finished(BuildManager::instance(), &BuildManager::buildQueueFinished);
+    QVERIFY(!BuildManager::buildList(m_list));
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.first().first().toBool(), false);
+    QCOMPARE(RecordingStep::journal, QStringList({"init a", "init b"}));
+    QVERIFY(output().contains("Error while building/deploying project build (kit: Test Kit)"));
+    QVERIFY(output().contains("When executing step \"Step b\""));
+    QVERIFY(!BuildManager::isBuilding());
+}
+
+void tst_BuildManager::failingStepStopsTheBuild()
+{
+    addStep("a");
+    addStep("b")->runResult = false;
+    addStep("c");
+
+    bool success = true;
+    QVERIFY(buildAndWait(&success));
+    QVERIFY(!success);
+    QCOMPARE(RecordingStep::journal, QStringList({"init a", "init b", "init c", "run a", "run b"}));
+    QVERIFY(output().contains("When executing step \"Step b\""));
+}
+
+void tst_BuildManager::stepReportingTwiceOrInsideRunIsCountedOnce_data()
+{
+    QTest::addColumn<int>("finishMode");
+    QTest::addColumn<bool>("result");
+    QTest::newRow("inside run, success") << int(Finish::InsideRun) << true;
+    QTest::newRow("inside run, failure") << int(Finish::InsideRun) << false;
+    QTest::newRow("twice, success first") << int(Finish::Twice) << true;
+    QTest::newRow("twice, failure first") << int(Finish::Twice) << false;
+}
+
+void tst_BuildManager::stepReportingTwiceOrInsideRunIsCountedOnce()
+{
+    QFETCH(int, finishMode);
+    QFETCH(bool, result);
+    addStep("a", Finish(finishMode))->runResult = result;
+    addStep("b");
+    addStep("c");
+    QSignalSpy finished(BuildManager::instance(), &BuildManager::buildQueueFinished);
+
+    bool success = !result;
+    QVERIFY(buildAndWait(&success));
+    QCOMPARE(success, result);
+    const QStringList expected = result ? QStringList(
+                                     {"init a", "init b", "init c", "run a", "run b", "run c"})
+                                        : QStringList({"init a", "init b", "init c", "run a"});
+    QCOMPARE(RecordingStep::journal, expected);
+    // A late second report changes nothing.
+    QTest::qWait(50);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(RecordingStep::journal, expected);
+}
+
+void tst_BuildManager::cancelReachesTheRunningStep()
+{
+    addStep("a");
+    addStep("b", Finish::OnCancelOnly);
+    addStep("c");
+
+    QSignalSpy finished(BuildManager::instance(), &BuildManager::buildQueueFinished);
+    QVERIFY(BuildManager::buildList(m_list));
+    QTRY_VERIFY(RecordingStep::journal.contains("run b"));
+    QVERIFY(BuildManager::isBuilding());
+    BuildManager::cancel();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.first().first().toBool(), false);
+    QCOMPARE(RecordingStep::journal,
+             QStringList({"init a", "init b", "init c", "run a", "run b", "cancel b"}));
+    QVERIFY(output().contains("Canceled build/deployment."));
+    QVERIFY(!output().contains("When executing step"));
+    QVERIFY(!BuildManager::isBuilding());
+}
+
+void tst_BuildManager::buildingPartsCannotBeRemoved()
+{
+    addStep("a");
+    RecordingStep *running = addStep("b", Finish::OnCancelOnly);
+    Target *target = m_project->activeTarget();
+    BuildConfiguration *configuration = target->activeBuildConfiguration();
+
+    QVERIFY(BuildManager::buildList(m_list));
+    QTRY_VERIFY(RecordingStep::journal.contains("run b"));
+    QVERIFY(BuildManager::isBuilding(m_project));
+    QVERIFY(BuildManager::isBuilding(target));
+    QVERIFY(BuildManager::isBuilding(configuration));
+    QVERIFY(BuildManager::isBuilding(running));
+    QVERIFY(!BuildManager::isBuilding(target->buildConfigurations().at(1)));
+
+    QVERIFY(!m_list->removeStep(1));
+    QVERIFY(!target->removeBuildConfiguration(configuration));
+    QVERIFY(!m_project->removeTarget(target));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("is being built and stays open"));
+    SessionManager::removeProject(m_project);
+    QCOMPARE(SessionManager::projects().count(), 1);
+
+    BuildManager::cancel();
+    QTRY_VERIFY(!BuildManager::isBuilding());
+    QVERIFY(m_list->removeStep(1));
+}
+
+void tst_BuildManager::secondBuildIsRefusedWhileBuilding()
+{
+    addStep("a", Finish::OnCancelOnly);
+    QVERIFY(BuildManager::buildList(m_list));
+    QVERIFY(!BuildManager::buildList(m_list));
+    QVERIFY(output().contains("A build is running already."));
+    QTRY_VERIFY(RecordingStep::journal.contains("run a"));
+    BuildManager::cancel();
+    QTRY_VERIFY(!BuildManager::isBuilding());
+    QCOMPARE(RecordingStep::journal.count("run a"), 1);
+}
+
+void tst_BuildManager::processStepReportsItsOutput()
+{
+    ShellStep *step = addShellStep(
+        "echo first; echo problem >&2; printf 'no line end'; echo \"$PE_VALUE\"");
+    m_project->activeTarget()->activeBuildConfiguration()->setUserEnvironmentChanges(
+        {"PE_VALUE=from env"});
+    QSignalSpy added(step, &BuildStep::addOutput);
+
+    bool success = false;
+    QVERIFY(buildAndWait(&success));
+    QVERIFY(success);
+    QCOMPARE(step->hooks, QStringList({"started", "finished 0 normal"}));
+
+    QStringList stdoutLines;
+    QStringList stderrLines;
+    for (const QList<QVariant> &arguments : added) {
+        const auto format = arguments.at(1).value<BuildStep::OutputFormat>();
+        if (format == BuildStep::OutputFormat::Stdout)
+            stdoutLines << arguments.at(0).toString();
+        else if (format == BuildStep::OutputFormat::Stderr)
+            stderrLines << arguments.at(0).toString();
+    }
+    QCOMPARE(stdoutLines, QStringList({"first\n", "no line endfrom env\n"}));
+    QCOMPARE(stderrLines, QStringList({"problem\n"}));
+    QVERIFY(output().contains("Starting: \"/bin/sh\" -c"));
+    QVERIFY(output().contains("The process \"/bin/sh\" exited normally."));
+}
+
+void tst_BuildManager::processStepFailures_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<bool>("initResult");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("exit code") << "/bin/sh"
+                               << "exit 3" << true << "exited with code 3.";
+    QTest::newRow("missing program")
+        << "no-such-program-xyz"
+        << "" << false << "The program \"no-such-program-xyz\" was not found.";
+    QTest::newRow("no command") << ""
+                                << "" << false << "Configuration is faulty";
+}
+
+void tst_BuildManager::processStepFailures()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, script);
+    QFETCH(bool, initResult);
+    QFETCH(QString, message);
+    ShellStep *step = addShellStep(script);
+    if (program != "/bin/sh") {
+        step->setCommandLineProvider([program] { return Utils::CommandLine(program); });
+    }
+
+    bool success = true;
+    QVERIFY(buildAndWait(&success));
+    QVERIFY(!success);
+    QVERIFY2(output().contains(message), qPrintable(output()));
+    QCOMPARE(step->hooks.isEmpty(), !initResult);
+}
+
+void tst_BuildManager::cancelKillsTheProcess()
+{
+    ShellStep *step = addShellStep("echo waiting; exec sleep 60");
+    addStep("after");
+    QSignalSpy finished(BuildManager::instance(), &BuildManager::buildQueueFinished);
+    QVERIFY(BuildManager::buildList(m_list));
+    QTRY_VERIFY(output().contains("waiting"));
+
+    BuildManager::cancel();
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(finished.first().first().toBool(), false);
+    QVERIFY(step->hooks.last().endsWith(" crash"));
+    QVERIFY(!RecordingStep::journal.contains("run after"));
+    QVERIFY(output().contains("crashed"));
+}
+
+void tst_BuildManager::compileOutputPaneShowsFormats()
+{
+    QVERIFY(Core::OutputPaneManager::paneTitles().contains("Compile Output"));
+    auto pane = Core::ICore::mainWindow()->findChild<QPlainTextEdit *>(
+        "compileOutputPlainTextEdit");
+    QVERIFY(pane);
+    pane->clear();
+
+    addShellStep("echo plain out; echo bad news >&2; exit 1");
+    bool success = true;
+    QVERIFY(buildAndWait(&success));
+    QVERIFY(!success);
+
+    const QString text = pane->toPlainText();
+    QVERIFY(text.contains("plain out\n"));
+    QVERIFY(text.contains("bad news\n"));
+    QVERIFY(text.contains("When executing step \"Shell\""));
+
+    auto colorOfLine = [pane](const QString &line) {
+        for (QTextBlock block = pane->document()->begin(); block.isValid(); block = block.next()) {
+            if (block.text() == line)
+                return block.begin().fragment().charFormat().foreground().color();
+        }
+        return QColor();
+    };
+    const QColor errorColor = colorOfLine("When executing step \"Shell\"");
+    const QColor stdoutColor = colorOfLine("plain out");
+    QVERIFY(errorColor.isValid());
+    QVERIFY(errorColor.red() > 200 && errorColor.green() < 50 && errorColor.blue() < 50);
+    QVERIFY(stdoutColor != errorColor);
+    QVERIFY(colorOfLine("bad news").red() > colorOfLine("bad news").green());
+}
+
+QTEST_MAIN(tst_BuildManager)
+
+#include "tst_buildmanager.moc"
