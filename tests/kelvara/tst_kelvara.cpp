@@ -1,0 +1,405 @@
+#include "../common/testide.h"
+#include "../common/testsdk.h"
+
+#include <coreplugin/actionmanager/actioncontainer.h>
+#include <coreplugin/actionmanager/actionmanager.h>
+#include <coreplugin/icore.h>
+#include <kelvara/kambuildstep.h>
+#include <kelvara/kamconstants.h>
+#include <kelvara/kamproject.h>
+#include <kelvara/kamprojectlistener.h>
+#include <kelvara/kamsettings.h>
+#include <kelvara/kamspecfile.h>
+#include <pelk/sdk.h>
+#include <projectexplorer/buildconfiguration.h>
+#include <projectexplorer/buildmanager.h>
+#include <projectexplorer/buildsteplist.h>
+#include <projectexplorer/deployconfiguration.h>
+#include <projectexplorer/kit.h>
+#include <projectexplorer/kitinformation.h>
+#include <projectexplorer/project.h>
+#include <projectexplorer/projectexplorer.h>
+#include <projectexplorer/session.h>
+#include <projectexplorer/target.h>
+#include <utils/fileutils.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace ProjectExplorer;
+using Kam::Internal::KamBuildStep;
+
+namespace {
+
+// Records what the base hands to a listener, and whether the project was still whole then.
+class RecordingListener : public Kam::Internal::KamProjectListener
+{
+public:
+    using KamProjectListener::KamProjectListener;
+
+    QList<Project *> attached;
+    QList<Project *> detached;
+    QList<int> targetsAtDetach;
+
+protected:
+    bool attachProject(Project *project) override
+    {
+        attached.append(project);
+        return true;
+    }
+    bool detachProject(Project *project) override
+    {
+        detached.append(project);
+        targetsAtDetach.append(project->targets().size());
+        return true;
+    }
+};
+
+const int BuildTimeout = 300000;
+
+} // namespace
+
+class KelvaraTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void cleanup();
+
+    void readsSpecFiles();
+    void opensAPlatformProject();
+    void buildsThePackagesInTheContainer_data();
+    void buildsThePackagesInTheContainer();
+    void failedBuildListsNoPackage();
+    void refusesAProjectTheContainerCannotSee();
+    void cancelKillsTheBuild();
+    void workspaceLocationFallsBackToTheSdk();
+    void listenerAttachesAndDetachesPlatformProjects();
+    void toolsMenuIsInTheMenuBar();
+
+private:
+    Project *openProject(const QString &folder);
+    static KamBuildStep *platformStep(Project *project);
+    QString copyExample(const QString &targetFolder);
+    QString writeScript(const QString &name, const QByteArray &body);
+    bool build(BuildStepList *steps, QStringList *output = nullptr);
+
+    std::unique_ptr<TestSdk> m_sdk;
+    std::unique_ptr<TestIde> m_ide;
+    QString m_runCommand;
+};
+
+void KelvaraTest::initTestCase()
+{
+    m_sdk = std::make_unique<TestSdk>();
+    QVERIFY(m_sdk->isValid());
+    m_runCommand = m_sdk->createPassThroughRunCommand();
+    QVERIFY(!m_runCommand.isEmpty());
+    m_sdk->setRunCommands({m_runCommand});
+    QVERIFY(m_sdk->save());
+    m_ide = std::make_unique<TestIde>(m_sdk->path(), QStringList{"Kelvara"});
+}
+
+void KelvaraTest::cleanupTestCase()
+{
+    m_ide.reset();
+}
+
+void KelvaraTest::cleanup()
+{
+    SessionManager::removeProjects(SessionManager::projects());
+    Kam::Internal::KamSettings::setWorkspaceLocation(QString());
+    m_sdk->setRunCommands({m_runCommand});
+    QVERIFY(m_sdk->save());
+}
+
+Project *KelvaraTest::openProject(const QString &folder)
+{
+    const auto result = ProjectExplorerPlugin::openProject(folder);
+    if (!result || !result.project()) {
+        qWarning("%s", qPrintable(result.errorMessage()));
+        return nullptr;
+    }
+    return result.project();
+}
+
+KamBuildStep *KelvaraTest::platformStep(Project *project)
+{
+    BuildConfiguration *configuration = project->activeTarget()->activeBuildConfiguration();
+    return qobject_cast<KamBuildStep *>(configuration->buildSteps()->at(0));
+}
+
+QString KelvaraTest::copyExample(const QString &targetFolder)
+{
+    const QString source = qEnvironmentVariable("QUILLMARK_SOURCE_DIR") + "/examples/hello";
+    QString errorString;
+    if (!Utils::FileUtils::copyRecursively(Utils::FilePath::fromString(source),
+                                           Utils::FilePath::fromString(targetFolder),
+                                           &errorString)) {
+        qWarning("%s", qPrintable(errorString));
+        return QString();
+    }
+    return targetFolder;
+}
+
+QString KelvaraTest::writeScript(const QString &name, const QByteArray &body)
+{
+    const QString fileName = m_sdk->path() + "/bin/" + name;
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write("#!/bin/sh\n" + body) < 0)
+        return QString();
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return fileName;
+}
+
+bool KelvaraTest::build(BuildStepList *steps, QStringList *output)
+{
+    QSignalSpy finished(BuildManager::instance(), &BuildManager::buildQueueFinished);
+    QList<QMetaObject::Connection> connections;
+    for (BuildStep *step : steps->steps()) {
+        connections.append(connect(step, &BuildStep::addOutput, this, [output](const QString &line) {
+            if (output)
+                output->append(line);
+        }));
+    }
+    const bool started = BuildManager::buildList(steps);
+    const bool done = started && (finished.count() > 0 || finished.wait(BuildTimeout));
+    for (const QMetaObject::Connection &connection : connections)
+        disconnect(connection);
+    return done && finished.last().at(0).toBool();
+}
+
+void KelvaraTest::readsSpecFiles()
+{
+    QTemporaryDir dir;
+    const QString fileName = dir.filePath("tool.spec");
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("Name: tool\nVersion:  2.5 \nRelease: 3\nBuildArch: noarch\nSummary: x\n"
+               "%description\nVersion: 9 is not a tag here\n"
+               "%package devel\nSummary: y\n%package -n other-tool\nSummary: z\n");
+    file.close();
+
+    Kam::Internal::KamSpecFile spec;
+    QString errorString;
+    QVERIFY(spec.read(fileName, &errorString));
+    QCOMPARE(spec.name(), QString("tool"));
+    QCOMPARE(spec.version(), QString("2.5"));
+    QCOMPARE(spec.release(), QString("3"));
+    QCOMPARE(spec.buildArch(), QString("noarch"));
+    QCOMPARE(spec.packageNames(), QStringList({"tool", "tool-devel", "other-tool"}));
+
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("Summary: nameless\n");
+    file.close();
+    QVERIFY(!spec.read(fileName, &errorString));
+    QVERIFY(errorString.contains("no Name tag"));
+    QVERIFY(!spec.read(dir.filePath("missing.spec"), &errorString));
+    QVERIFY(errorString.contains("missing.spec"));
+}
+
+void KelvaraTest::opensAPlatformProject()
+{
+    const QString folder = copyExample(m_sdk->workspacePath() + "/open");
+    QVERIFY(!folder.isEmpty());
+    Project *project = openProject(folder);
+    QVERIFY(project);
+    QCOMPARE(project->projectFilePath().toString(), folder + "/hello.spec");
+
+    QCOMPARE(project->targets().size(), 1);
+    Target *target = project->targets().first();
+    QSignalSpy parsed(target, &Target::parsingFinished);
+    QCOMPARE(target->kit()->displayName(), QString("Kelvara Platform"));
+    QCOMPARE(DeviceTypeKitAspect::deviceTypeId(target->kit()), Utils::Id("Kam.Device.Type"));
+
+    const QList<BuildConfiguration *> configurations = target->buildConfigurations();
+    QCOMPARE(configurations.size(), 2);
+    QCOMPARE(configurations.at(0)->displayName(), QString("Debug"));
+    QCOMPARE(configurations.at(1)->displayName(), QString("Release"));
+    for (BuildConfiguration *configuration : configurations) {
+        QCOMPARE(configuration->buildSteps()->count(), 1);
+        auto step = qobject_cast<KamBuildStep *>(configuration->buildSteps()->at(0));
+        QVERIFY(step);
+        QCOMPARE(step->id(), Utils::Id("Kam.BuildStep"));
+        QCOMPARE(KamBuildStep::displayName(), QString("Kelvara Build"));
+        QVERIFY(step->deployablePackagesFileNames().isEmpty());
+        QVERIFY(configuration->buildDirectory().isChildOf(
+            Utils::FilePath::fromString(m_sdk->workspacePath())));
+    }
+    QCOMPARE(target->deployConfigurations().size(), 1);
+    QVERIFY(target->activeDeployConfiguration()->stepList()->isEmpty());
+
+    QVERIFY(parsed.count() > 0 || parsed.wait(30000));
+    QCOMPARE(parsed.first().at(0).toBool(), true);
+    auto kamProject = qobject_cast<Kam::Internal::KamProject *>(project);
+    QVERIFY(kamProject);
+    QCOMPARE(kamProject->specFile().packageNames(), QStringList({"hello", "hello-doc"}));
+    QCOMPARE(kamProject->specFile().version(), QString("1.0"));
+}
+
+void KelvaraTest::buildsThePackagesInTheContainer_data()
+{
+    QTest::addColumn<bool>("sandboxed");
+    QTest::newRow("run command without sandbox") << false;
+    QTest::newRow("sandbox of the demo SDK") << true;
+}
+
+void KelvaraTest::buildsThePackagesInTheContainer()
+{
+    QFETCH(bool, sandboxed);
+    QTemporaryDir parent;
+    QString folder = copyExample(m_sdk->workspacePath() + "/build");
+    if (sandboxed) {
+        QString errorString;
+        const QString demo = TestSdk::createDemo(parent.filePath("demo"), &errorString);
+        QVERIFY2(!demo.isEmpty(), qPrintable(errorString));
+        m_sdk->setRunCommands({demo + "/bin/run-kelvara-build"});
+        QVERIFY(m_sdk->save());
+        Kam::Internal::KamSettings::setWorkspaceLocation(demo + "/workspace");
+        folder = demo + "/workspace/hello";
+    }
+    Project *project = openProject(folder);
+    QVERIFY(project);
+    KamBuildStep *step = platformStep(project);
+    QVERIFY(step);
+
+    QStringList output;
+    QVERIFY2(build(step->stepList(), &output), qPrintable(output.join('\n')));
+    const QStringList packages = step->deployablePackagesFileNames();
+    QCOMPARE(packages.size(), 2);
+    QCOMPARE(QFileInfo(packages.at(0)).fileName(), QString("hello-1.0-1.noarch.rpm"));
+    QCOMPARE(QFileInfo(packages.at(1)).fileName(), QString("hello-doc-1.0-1.noarch.rpm"));
+    for (const QString &package : packages) {
+        QVERIFY(QFileInfo::exists(package));
+        QVERIFY(package.startsWith(step->buildDirectory().toString() + '/'));
+        QVERIFY(package.startsWith(Kam::Internal::KamSettings::workspaceLocation() + '/'));
+    }
+    QVERIFY(output.join('\n').contains("Wrote: " + packages.at(0)));
+
+    // A package left from an earlier build is not one of this build's.
+    const QString stale = step->buildDirectory().toString() + "/RPMS/noarch/old-0.rpm";
+    QVERIFY(QFile(packages.at(0)).copy(stale));
+    QVERIFY(build(step->stepList()));
+    QCOMPARE(step->deployablePackagesFileNames(), packages);
+    SessionManager::removeProject(project);
+}
+
+void KelvaraTest::failedBuildListsNoPackage()
+{
+    const QString folder = copyExample(m_sdk->workspacePath() + "/broken");
+    QFile spec(folder + "/hello.spec");
+    QVERIFY(spec.open(QIODevice::Append));
+    spec.write("\n%build\nexit 3\n");
+    spec.close();
+    Project *project = openProject(folder);
+    QVERIFY(project);
+    KamBuildStep *step = platformStep(project);
+
+    QVERIFY(!build(step->stepList()));
+    QVERIFY(step->deployablePackagesFileNames().isEmpty());
+}
+
+void KelvaraTest::refusesAProjectTheContainerCannotSee()
+{
+    QTemporaryDir outside;
+    const QString folder = copyExample(outside.filePath("hello"));
+    Project *project = openProject(folder);
+    QVERIFY(project);
+    QStringList output;
+    QVERIFY(!build(platformStep(project)->stepList(), &output));
+    QVERIFY2(output.join('\n').contains("is neither inside the workspace"),
+             qPrintable(output.join('\n')));
+    SessionManager::removeProject(project);
+
+    m_sdk->setRunCommands({});
+    QVERIFY(m_sdk->save());
+    const QString inside = copyExample(m_sdk->workspacePath() + "/nocontainer");
+    project = openProject(inside);
+    QVERIFY(project);
+    output.clear();
+    QVERIFY(!build(platformStep(project)->stepList(), &output));
+    QVERIFY2(output.join('\n').contains("No build container"), qPrintable(output.join('\n')));
+}
+
+void KelvaraTest::cancelKillsTheBuild()
+{
+    const QString pidFile = m_sdk->path() + "/tool.pid";
+    const QString runCommand = writeScript("run-hanging",
+                                           "echo $$ > '" + pidFile.toUtf8()
+                                               + "'\necho started\nexec sleep 1000\n");
+    m_sdk->setRunCommands({runCommand});
+    QVERIFY(m_sdk->save());
+    const QString folder = copyExample(m_sdk->workspacePath() + "/cancel");
+    Project *project = openProject(folder);
+    QVERIFY(project);
+    BuildStepList *steps = platformStep(project)->stepList();
+
+    QSignalSpy finished(BuildManager::instance(), &BuildManager::buildQueueFinished);
+    QSignalSpy output(steps->at(0), &BuildStep::addOutput);
+    QVERIFY(BuildManager::buildList(steps));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(pidFile) && QFileInfo(pidFile).size() > 0, 30000);
+    QFile file(pidFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString pid = QString::fromUtf8(file.readAll()).trimmed();
+    QVERIFY(QFileInfo::exists("/proc/" + pid));
+
+    BuildManager::cancel();
+    QVERIFY(finished.count() > 0 || finished.wait(30000));
+    QCOMPARE(finished.last().at(0).toBool(), false);
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists("/proc/" + pid), 30000);
+}
+
+void KelvaraTest::workspaceLocationFallsBackToTheSdk()
+{
+    using Kam::Internal::KamSettings;
+    QCOMPARE(KamSettings::workspaceLocation(), m_sdk->workspacePath());
+    KamSettings::setWorkspaceLocation("/somewhere/else");
+    QCOMPARE(KamSettings::workspaceLocation(), QString("/somewhere/else"));
+    KamSettings::setWorkspaceLocation(QString());
+    QCOMPARE(KamSettings::workspaceLocation(), m_sdk->workspacePath());
+}
+
+void KelvaraTest::listenerAttachesAndDetachesPlatformProjects()
+{
+    Project *early = openProject(copyExample(m_sdk->workspacePath() + "/early"));
+    QVERIFY(early);
+    RecordingListener listener(nullptr);
+    QTRY_VERIFY(listener.attached.contains(early));
+
+    Project *late = openProject(copyExample(m_sdk->workspacePath() + "/late"));
+    QVERIFY(late);
+    QVERIFY(listener.attached.contains(late));
+
+    SessionManager::removeProject(early);
+    QCOMPARE(listener.detached, QList<Project *>({early}));
+    QCOMPARE(listener.targetsAtDetach, QList<int>({1}));
+
+    SessionManager::removeProject(late);
+    QCOMPARE(listener.detached.size(), 2);
+    QCOMPARE(listener.targetsAtDetach, QList<int>({1, 1}));
+}
+
+void KelvaraTest::toolsMenuIsInTheMenuBar()
+{
+    Core::ActionContainer *menu = Core::ActionManager::actionContainer(
+        Kam::Constants::KAM_TOOLS_MENU);
+    QVERIFY(menu);
+    QVERIFY(menu->menu());
+    QCOMPARE(menu->menu()->title(), QString("&Kelvara"));
+    QVERIFY(Core::ICore::mainWindow()->menuBar()->actions().contains(menu->menu()->menuAction()));
+}
+
+QTEST_MAIN(KelvaraTest)
+
+#include "tst_kelvara.moc"
