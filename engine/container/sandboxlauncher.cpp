@@ -14,6 +14,9 @@ namespace KelvaraRun {
 
 static const char defaultPath[] = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
 
+// Installed next to kelvara-run; it loads the GOST engine for openssl inside the container.
+static const char opensslConfig[] = "kelvara-openssl.cnf";
+
 // Runs the tool through the container's shell so that a missing tool gives 127 and one that
 // cannot be executed 126, as in any shell; "exec" leaves no shell process behind.
 static const char execScript[] = "exec \"$0\" \"$@\"";
@@ -43,16 +46,20 @@ QByteArrayList SandboxLauncher::environment() const
     const QByteArray toolsDir = QFile::encodeName(m_toolsDir);
     QByteArrayList result;
     bool hasPath = false;
+    bool hasOpensslConfig = false;
     for (char **entry = environ; *entry; ++entry) {
         QByteArray variable(*entry);
         if (variable.startsWith("PATH=")) {
             variable.insert(5, toolsDir + ':');
             hasPath = true;
         }
+        hasOpensslConfig = hasOpensslConfig || variable.startsWith("OPENSSL_CONF=");
         result << variable;
     }
     if (!hasPath)
         result << "PATH=" + toolsDir + ':' + defaultPath;
+    if (!hasOpensslConfig)
+        result << "OPENSSL_CONF=" + toolsDir + '/' + opensslConfig;
     return result;
 }
 

@@ -32,6 +32,7 @@ private slots:
     void defaultKeysExistOnlyInside();
     void sharedFoldersWritableSystemReadOnly();
     void opensslAsksForPassPhraseOnStandardStreams();
+    void opensslHandlesGostKeysWithoutEngineOption();
     void killingRunCommandKillsTool();
     void failuresAreExplained_data();
     void failuresAreExplained();
@@ -279,6 +280,20 @@ void tst_Container::opensslAsksForPassPhraseOnStandardStreams()
     check.closeWriteChannel();
     check.waitForFinished(-1);
     QCOMPARE(check.exitCode(), 0);
+}
+
+// Requests are made with plain "openssl req", which must read GOST keys as well as RSA ones.
+void tst_Container::opensslHandlesGostKeysWithoutEngineOption()
+{
+    const QString keyFile = m_workspace + "/gost-key.pem";
+    const RunOutcome key = run({"openssl", "genpkey", "-engine", "gost", "-algorithm", "gost2012_256",
+                             "-pkeyopt", "paramset:A", "-out", keyFile});
+    QVERIFY2(key.exitCode == 0, key.error.constData());
+
+    const RunOutcome request = run({"openssl", "req", "-new", "-batch", "-subj", "/CN=GOST test",
+                                 "-key", keyFile, "-noout", "-text"});
+    QVERIFY2(request.exitCode == 0, request.error.constData());
+    QVERIFY2(request.output.contains("GOST R 34.10-2012"), request.output.constData());
 }
 
 // The host process id of the process with the given command line, or an empty string.
