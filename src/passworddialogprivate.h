@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDialog>
+
+QT_BEGIN_NAMESPACE
+class QLabel;
+class QLineEdit;
+QT_END_NAMESPACE
+
+namespace Quillmark {
+namespace Internal {
+
+class PasswordDialogPrivate : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit PasswordDialogPrivate(const QString &prompt);
+
+    QString password() const;
+    void clearPassword();
+
+private:
+    void validate();
+    void showError(const QString &message);
+
+    QLineEdit *m_passwordLineEdit = nullptr;
+    QLabel *m_errorLabel = nullptr;
+};
+
+// Asks for a pass phrase; ok is false and the result empty when the user cancelled.
+QString getPassword(const QString &prompt, bool *ok);
+
+} // namespace Internal
+} // namespace Quillmark

@@ -1,0 +1,187 @@
+#include "toolcommands.h"
+
+#include <kelvara/kamsettings.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+
+#include <algorithm>
+
+namespace Quillmark {
+namespace Internal {
+
+const char pkgsealToolName[] = "pkgseal";
+
+const char csrConfigTemplate[] = "[ req ]\n"
+                                 " distinguished_name = req_distinguished_name\n"
+                                 " prompt = no\n"
+                                 " string_mask = utf8only\n"
+                                 " x509_extensions = v3_usr\n"
+                                 " \n"
+                                 "[ req_distinguished_name ]\n"
+                                 " CN = %COMPANY_NAME%\n"
+                                 " \n"
+                                 "[ v3_usr ]\n"
+                                 " basicConstraints=critical,CA:FALSE\n"
+                                 " keyUsage=digitalSignature\n"
+                                 " subjectKeyIdentifier=hash\n"
+                                 " authorityKeyIdentifier=keyid\n";
+
+static QString translate(const char *text)
+{
+    return QCoreApplication::translate("Quillmark::Internal::ToolCommands", text);
+}
+
+QStringList pkgsealCommand()
+{
+    return {QString(), pkgsealToolName};
+}
+
+QStringList dumpCommand(const QStringList &packages)
+{
+    return pkgsealCommand() << "dump" << packages;
+}
+
+QStringList deleteCommand(const QStringList &packages)
+{
+    return pkgsealCommand() << "delete" << packages;
+}
+
+QStringList signCommand(const QString &keyPath,
+                        const QString &certificatePath,
+                        const QStringList &packages)
+{
+    return pkgsealCommand() << "sign"
+                            << "-k" << keyPath << "-c" << certificatePath << packages;
+}
+
+QStringList verifyCommand(const QString &caCertificatePath, const QStringList &packages)
+{
+    QStringList command = pkgsealCommand() << "verify";
+    if (!caCertificatePath.isEmpty())
+        command << "--root-cert" << caCertificatePath;
+    return command << packages;
+}
+
+static QStringList keyCommand(const QStringList &algorithmOptions,
+                              const QString &keyPath,
+                              bool encrypt)
+{
+    QStringList command{QString(), "openssl", "genpkey"};
+    command << algorithmOptions << "-out" << keyPath;
+    if (encrypt)
+        command << "-aes256";
+    return command;
+}
+
+QStringList gostKeyCommand(const QString &keyPath, bool encrypt)
+{
+    return keyCommand({"-engine", "gost", "-algorithm", "gost2012_256", "-pkeyopt", "paramset:A"},
+                      keyPath,
+                      encrypt);
+}
+
+QStringList rsaKeyCommand(const QString &keyPath, bool encrypt)
+{
+    return keyCommand({"--algorithm", "rsa", "-pkeyopt", "rsa_keygen_bits:2048"}, keyPath, encrypt);
+}
+
+QStringList requestCommand(const QString &keyPath,
+                           const QString &requestPath,
+                           const QString &configurationPath)
+{
+    return {QString(),
+            "openssl",
+            "req",
+            "-new",
+            "-utf8",
+            "-batch",
+            "-config",
+            configurationPath,
+            "-key",
+            keyPath,
+            "-out",
+            requestPath};
+}
+
+static bool isLineBreakOrControl(QChar c)
+{
+    return c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line
+           || c.category() == QChar::Separator_Paragraph;
+}
+
+QString companyNameError(const QString &companyName)
+{
+    if (std::any_of(companyName.cbegin(), companyName.cend(), isLineBreakOrControl))
+        return translate("The company name must not contain line breaks or other control "
+                         "characters.");
+    return {};
+}
+
+static bool isConfigSyntax(QChar c)
+{
+    return c == '\\' || c == '"' || c == '\'' || c == '$' || c == '#';
+}
+
+static bool isPlainValue(const QString &text)
+{
+    return text.isEmpty()
+           || (!text.front().isSpace() && !text.back().isSpace()
+               && std::none_of(text.cbegin(), text.cend(), isConfigSyntax));
+}
+
+// openssl's configuration syntax interprets escapes, quotes, variables and comments in a value
+// and drops the blanks around it: such a name is written quoted, with those characters escaped.
+static QByteArray configValue(const QString &text)
+{
+    if (isPlainValue(text))
+        return text.toUtf8();
+    QString quoted = "\"";
+    for (const QChar c : text) {
+        if (isConfigSyntax(c) && c != '\'')
+            quoted.append('\\');
+        quoted.append(c);
+    }
+    quoted.append('"');
+    return quoted.toUtf8();
+}
+
+QByteArray csrConfig(const QString &companyName)
+{
+    return QByteArray(csrConfigTemplate).replace("%COMPANY_NAME%", configValue(companyName));
+}
+
+QFileInfo writeCsrConfig(const RequestParameters &parameters, QString &errorMessage)
+{
+    const QString fileName = QString("%1/.csr_%2.conf")
+                                 .arg(Kam::Internal::KamSettings::workspaceLocation(),
+                                      QDateTime::currentDateTime().toString("mmssz"));
+    const QString nameError = companyNameError(parameters.companyName);
+    if (!nameError.isEmpty()) {
+        errorMessage = nameError;
+        return {};
+    }
+
+    QFile file(fileName);
+    const QString absolutePath = QFileInfo(file).absoluteFilePath();
+    if (!file.open(QIODevice::WriteOnly)) {
+        errorMessage = translate("Could not open %1 for writing: %2.")
+                           .arg(absolutePath, file.errorString());
+        return {};
+    }
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+    const QByteArray config = csrConfig(parameters.companyName);
+    if (file.write(config) != config.size() || !file.flush()) {
+        errorMessage = translate("Could not write data to %1: %2.")
+                           .arg(absolutePath, file.errorString());
+        file.remove();
+        return {};
+    }
+    file.close();
+    return QFileInfo(fileName);
+}
+
+} // namespace Internal
+} // namespace Quillmark

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+
+QT_BEGIN_NAMESPACE
+class QLabel;
+class QLineEdit;
+QT_END_NAMESPACE
+
+namespace Quillmark {
+namespace Internal {
+class PasswordDialogPrivate;
+}
+} // namespace Quillmark
+
+// Answers the pass-phrase dialogs that open while a test runs, each with the next of its actions,
+// as a user would: typing into the field and pressing the dialog's buttons.
+class PassPhraseAnswerer : public QObject
+{
+public:
+    using Action = std::function<void(Quillmark::Internal::PasswordDialogPrivate *)>;
+
+    explicit PassPhraseAnswerer(const QList<Action> &actions);
+
+    static Action typeAndConfirm(const QString &passPhrase);
+    static Action cancel();
+
+    static QLineEdit *field(Quillmark::Internal::PasswordDialogPrivate *dialog);
+    static QLabel *errorLabel(Quillmark::Internal::PasswordDialogPrivate *dialog);
+    static void press(Quillmark::Internal::PasswordDialogPrivate *dialog, int standardButton);
+
+    QStringList prompts() const { return m_prompts; }
+    int unansweredActions() const { return m_actions.size(); }
+
+private:
+    void answerOpenDialog();
+
+    QList<Action> m_actions;
+    QStringList m_prompts;
+    QPointer<QWidget> m_lastDialog;
+    QTimer m_timer;
+};

@@ -1,0 +1,80 @@
+#include "scriptedcontainer.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTest>
+
+static QStringList toStringList(const QJsonValue &value)
+{
+    QStringList result;
+    for (const QJsonValue &item : value.toArray())
+        result << item.toString();
+    return result;
+}
+
+ScriptedContainer::ScriptedContainer(const QString &folder, const QString &name)
+    : m_runCommand(QDir(folder).filePath(name))
+    , m_state(m_runCommand + ".d")
+{
+    QDir().mkpath(m_state.path());
+    QFile::remove(m_runCommand);
+    if (!QFile::link(programPath(), m_runCommand))
+        qFatal("Cannot link %s", qPrintable(m_runCommand));
+}
+
+void ScriptedContainer::setScript(const QStringList &lines)
+{
+    setScript(0, lines);
+}
+
+void ScriptedContainer::setScript(int run, const QStringList &lines)
+{
+    QFile file(m_state.filePath(run ? QString("script-%1.txt").arg(run) : QString("script.txt")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(lines.join('\n').toUtf8()) < 0)
+        qFatal("Cannot write %s", qPrintable(file.fileName()));
+}
+
+void ScriptedContainer::reset()
+{
+    for (const QString &entry : m_state.entryList(QDir::Files))
+        m_state.remove(entry);
+}
+
+int ScriptedContainer::runCount() const
+{
+    return m_state.entryList({"run-*.json"}, QDir::Files).size();
+}
+
+QJsonObject ScriptedContainer::record(int run) const
+{
+    QFile file(m_state.filePath(QString("run-%1.json").arg(run)));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+QStringList ScriptedContainer::arguments(int run) const
+{
+    return toStringList(record(run).value("arguments"));
+}
+
+QStringList ScriptedContainer::input(int run) const
+{
+    return toStringList(record(run).value("input"));
+}
+
+QStringList ScriptedContainer::environmentKeys(int run) const
+{
+    return record(run).value("environment").toObject().keys();
+}
+
+QString ScriptedContainer::environmentValue(int run, const QString &key) const
+{
+    return record(run).value("environment").toObject().value(key).toString();
+}
+
+QString ScriptedContainer::programPath()
+{
+    return qEnvironmentVariable("QUILLMARK_BUILD_DIR") + "/tests/bin/scriptedrun";
+}

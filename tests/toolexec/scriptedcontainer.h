@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDir>
+#include <QJsonObject>
+#include <QStringList>
+
+// The run command of a build container for tests: a link to the scriptedrun program, which
+// records every run (arguments, working folder, environment, input) and plays a script.
+class ScriptedContainer
+{
+public:
+    ScriptedContainer(const QString &folder, const QString &name);
+
+    QString runCommand() const { return m_runCommand; }
+
+    // Script lines (see tests/toolexec/scriptedrun/main.cpp) for every run, or for one run only.
+    void setScript(const QStringList &lines);
+    void setScript(int run, const QStringList &lines);
+    // Forgets the recorded runs and the scripts.
+    void reset();
+
+    int runCount() const;
+    QJsonObject record(int run) const;
+    QStringList arguments(int run) const;
+    QStringList input(int run) const;
+    QStringList environmentKeys(int run) const;
+    QString environmentValue(int run, const QString &key) const;
+
+    static QString programPath();
+
+private:
+    QString m_runCommand;
+    QDir m_state;
+};

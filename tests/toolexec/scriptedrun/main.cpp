@@ -1,0 +1,162 @@
+// A build container's run command for tests, started through a link PATH to this program; its
+// folder is PATH.d. Writes PATH.d/run-<n>.json (n counts the runs from 1) with its arguments, its
+// working folder, its environment and every line read from standard input, then plays
+// PATH.d/script-<n>.txt, or PATH.d/script.txt when there is none. Script lines:
+//   out TEXT / err TEXT   write TEXT (escapes \n \r \t \\ \xHH) to stdout / stderr, flushed
+//   read                  read one line from standard input and record it
+//   inspect N             record the text and permissions of the file named by argument N (from 0)
+//   pause MS              sleep MS milliseconds
+//   hang                  sleep until killed
+//   exit CODE             exit with CODE (the default at the end of the script is 0)
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QThread>
+
+#include <cstdio>
+
+static QByteArray unescape(const QByteArray &text)
+{
+    QByteArray result;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text.at(i) != '\\' || i + 1 == text.size()) {
+            result.append(text.at(i));
+            continue;
+        }
+        const char next = text.at(++i);
+        if (next == 'n')
+            result.append('\n');
+        else if (next == 'r')
+            result.append('\r');
+        else if (next == 't')
+            result.append('\t');
+        else if (next == 'x' && i + 2 < text.size()) {
+            result.append(char(text.mid(i + 1, 2).toInt(nullptr, 16)));
+            i += 2;
+        } else
+            result.append(next);
+    }
+    return result;
+}
+
+class Recorder
+{
+public:
+    Recorder(const QDir &folder, const QStringList &arguments)
+        : m_arguments(arguments)
+    {
+        m_run = folder.entryList({"run-*.json"}, QDir::Files).size() + 1;
+        m_fileName = folder.filePath(QString("run-%1.json").arg(m_run));
+        QJsonObject environment;
+        const QProcessEnvironment systemEnvironment = QProcessEnvironment::systemEnvironment();
+        for (const QString &key : systemEnvironment.keys())
+            environment.insert(key, systemEnvironment.value(key));
+        m_record.insert("arguments", QJsonArray::fromStringList(arguments));
+        m_record.insert("workingDirectory", QDir::currentPath());
+        m_record.insert("environment", environment);
+        m_record.insert("input", QJsonArray());
+        save();
+    }
+
+    int run() const { return m_run; }
+
+    void addInput(const QByteArray &line)
+    {
+        QJsonArray input = m_record.value("input").toArray();
+        input.append(QString::fromUtf8(line));
+        m_record.insert("input", input);
+        save();
+    }
+
+    void inspect(int argument)
+    {
+        QFile file(m_arguments.value(argument));
+        QJsonObject inspected;
+        inspected.insert("path", file.fileName());
+        inspected.insert("permissions", int(file.permissions()));
+        if (file.open(QIODevice::ReadOnly))
+            inspected.insert("text", QString::fromUtf8(file.readAll()));
+        m_record.insert("inspected", inspected);
+        save();
+    }
+
+private:
+    void save()
+    {
+        QFile file(m_fileName);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QJsonDocument(m_record).toJson());
+    }
+
+    const QStringList m_arguments;
+    int m_run = 0;
+    QString m_fileName;
+    QJsonObject m_record;
+};
+
+static QByteArray readLine()
+{
+    QByteArray line;
+    for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar())
+        line.append(char(c));
+    return line;
+}
+
+static QList<QByteArray> scriptFor(const QDir &folder, int run)
+{
+    QFile file(folder.filePath(QString("script-%1.txt").arg(run)));
+    if (!file.exists())
+        file.setFileName(folder.filePath("script.txt"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll().split('\n');
+}
+
+static void write(FILE *stream, const QByteArray &text)
+{
+    std::fwrite(text.constData(), 1, size_t(text.size()), stream);
+    std::fflush(stream);
+}
+
+static int play(const QList<QByteArray> &script, Recorder &recorder)
+{
+    for (const QByteArray &line : script) {
+        const int blank = line.indexOf(' ');
+        const QByteArray verb = line.left(blank < 0 ? line.size() : blank);
+        const QByteArray argument = blank < 0 ? QByteArray() : line.mid(blank + 1);
+        if (verb == "out")
+            write(stdout, unescape(argument));
+        else if (verb == "err")
+            write(stderr, unescape(argument));
+        else if (verb == "read")
+            recorder.addInput(readLine());
+        else if (verb == "inspect")
+            recorder.inspect(argument.toInt());
+        else if (verb == "pause")
+            QThread::msleep(argument.toULong());
+        else if (verb == "hang")
+            QThread::sleep(100000);
+        else if (verb == "exit")
+            return argument.toInt();
+    }
+    return 0;
+}
+
+int main(int argc, char *argv[])
+{
+    const QDir folder(QString::fromUtf8(argv[0]) + ".d");
+    if (!folder.exists()) {
+        std::fprintf(stderr, "scriptedrun: no folder %s.d\n", argv[0]);
+        return 125;
+    }
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromUtf8(argv[i]);
+    Recorder recorder(folder, arguments);
+    return play(scriptFor(folder, recorder.run()), recorder);
+}

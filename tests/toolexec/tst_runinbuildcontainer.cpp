@@ -1,0 +1,298 @@
+#include "scriptedcontainer.h"
+#include "toolexectestcase.h"
+
+#include <runinbuildcontainer.h>
+
+#include <kelvara/kamsettings.h>
+
+#include <QtTest>
+
+using namespace Quillmark::Internal;
+
+// Records every call of the handler and answers or refuses as a test tells it.
+struct RecordingHandler
+{
+    QList<QByteArray> outputChunks;
+    QList<QByteArray> errorChunks;
+    std::function<bool(const QByteArray &output, QByteArray &input)> reply;
+
+    OutputHandler handler()
+    {
+        return [this](const QByteArray &output, const QByteArray &error, QByteArray &input) {
+            outputChunks << output;
+            errorChunks << error;
+            return reply ? reply(output, input) : true;
+        };
+    }
+};
+
+class tst_RunInBuildContainer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void noBuildContainer();
+    void runsInTheFirstContainer();
+    void argumentsArriveUnchanged();
+    void exitCodeDecidesSuccess_data();
+    void exitCodeDecidesSuccess();
+    void workspaceAndEnvironment();
+    void outputInChunks();
+    void unrelatedEventGivesEmptyChunks();
+    void inputWrittenInTheSamePass();
+    void refusingHandlerKillsTheProcess();
+    void failedStartIsAFailure_data();
+    void failedStartIsAFailure();
+
+private:
+    ScriptedContainer &first() { return m_case->container(0); }
+    ScriptedContainer &second() { return m_case->container(1); }
+
+    std::unique_ptr<ToolExecTestCase> m_case;
+};
+
+void tst_RunInBuildContainer::initTestCase()
+{
+    m_case = std::make_unique<ToolExecTestCase>(2);
+}
+
+void tst_RunInBuildContainer::cleanupTestCase()
+{
+    m_case.reset();
+}
+
+void tst_RunInBuildContainer::init()
+{
+    m_case->reset();
+}
+
+void tst_RunInBuildContainer::noBuildContainer()
+{
+    m_case->setRunCommands({});
+    RecordingHandler recorder;
+    const RunResult result = runInBuildContainer(recorder.handler(), {}, {"", "pkgseal", "dump"});
+
+    QVERIFY(result.crashed);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.errorOutput, QByteArray("Build containers not found!"));
+    QVERIFY(result.output.isEmpty());
+    QVERIFY(!succeeded(result));
+    QCOMPARE(first().runCount(), 0);
+    QVERIFY(recorder.outputChunks.isEmpty());
+    QCOMPARE(m_case->messages(), QStringList());
+}
+
+void tst_RunInBuildContainer::runsInTheFirstContainer()
+{
+    RecordingHandler recorder;
+    const RunResult result = runInBuildContainer(recorder.handler(), {}, {"", "openssl", "req"});
+
+    QVERIFY(succeeded(result));
+    QCOMPARE(first().runCount(), 1);
+    QCOMPARE(second().runCount(), 0);
+    QCOMPARE(first().arguments(1), QStringList({"openssl", "req"}));
+    QCOMPARE(m_case->messages(), QStringList("[$] 0\t openssl req"));
+
+    m_case->setRunCommands({second().runCommand(), first().runCommand()});
+    runInBuildContainer(recorder.handler(), {}, {"", "openssl", "req"});
+    QCOMPARE(second().runCount(), 1);
+    QCOMPARE(first().runCount(), 1);
+}
+
+void tst_RunInBuildContainer::argumentsArriveUnchanged()
+{
+    const QStringList command{"ignored program",
+                              "pkgseal",
+                              "sign",
+                              "-k",
+                              "",
+                              "-c",
+                              "my cert.pem",
+                              QString::fromUtf8("Пакет ä.rpm"),
+                              "$HOME",
+                              "*.rpm",
+                              "a;b|c"};
+    RecordingHandler recorder;
+    runInBuildContainer(recorder.handler(), {}, command);
+
+    QCOMPARE(first().arguments(1), command.mid(1));
+    QCOMPARE(m_case->messages(), QStringList("[$] 0\t" + command.join(' ')));
+}
+
+void tst_RunInBuildContainer::exitCodeDecidesSuccess_data()
+{
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<bool>("success");
+    QTest::newRow("0") << 0 << true;
+    QTest::newRow("2") << 2 << false;
+    QTest::newRow("255") << 255 << false;
+}
+
+void tst_RunInBuildContainer::exitCodeDecidesSuccess()
+{
+    QFETCH(int, exitCode);
+    QFETCH(bool, success);
+    first().setScript({QString("exit %1").arg(exitCode)});
+    RecordingHandler recorder;
+    const RunResult result = runInBuildContainer(recorder.handler(), {}, {"", "pkgseal", "dump"});
+
+    QVERIFY(!result.crashed);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(succeeded(result), success);
+    QCOMPARE(m_case->messages(), QStringList(QString("[$] %1\t pkgseal dump").arg(exitCode)));
+}
+
+void tst_RunInBuildContainer::workspaceAndEnvironment()
+{
+    const QString workspace = Kam::Internal::KamSettings::workspaceLocation();
+    QProcessEnvironment environment;
+    environment.insert("WORKSPACE_DIR", "/somewhere/else");
+    environment.insert("LANG", "C.UTF-8");
+    RecordingHandler recorder;
+    runInBuildContainer(recorder.handler(), environment, {"", "pkgseal"});
+    runInBuildContainer(recorder.handler(), {}, {"", "pkgseal"});
+
+    QCOMPARE(QFileInfo(first().record(1).value("workingDirectory").toString()).canonicalFilePath(),
+             QFileInfo(workspace).canonicalFilePath());
+    QCOMPARE(first().environmentValue(1, "WORKSPACE_DIR"), workspace);
+    QCOMPARE(first().environmentValue(1, "LANG"), QString("C.UTF-8"));
+    QCOMPARE(first().environmentKeys(1).size(), 2);
+    QCOMPARE(first().environmentKeys(2), QStringList("WORKSPACE_DIR"));
+
+    // Every run asks for the workspace anew.
+    const QString otherWorkspace = m_case->scratchFolder() + "/other workspace";
+    QVERIFY(QDir().mkpath(otherWorkspace));
+    Kam::Internal::KamSettings::setWorkspaceLocation(otherWorkspace);
+    runInBuildContainer(recorder.handler(), {}, {"", "pkgseal"});
+    Kam::Internal::KamSettings::setWorkspaceLocation({});
+    QCOMPARE(first().environmentValue(3, "WORKSPACE_DIR"), otherWorkspace);
+    QCOMPARE(QFileInfo(first().record(3).value("workingDirectory").toString()).canonicalFilePath(),
+             QFileInfo(otherWorkspace).canonicalFilePath());
+}
+
+void tst_RunInBuildContainer::outputInChunks()
+{
+    first().setScript({"out first line\\n",
+                       "pause 100",
+                       "err warning\\r\\n",
+                       "pause 100",
+                       "out second \\xff\\x00 part",
+                       "pause 100",
+                       "err more\\n",
+                       "out last words\\n",
+                       "exit 3"});
+    RecordingHandler recorder;
+    const RunResult result = runInBuildContainer(recorder.handler(), {}, {"", "pkgseal", "dump"});
+
+    QCOMPARE(result.output, QByteArray("first line\nsecond \xff\x00 part", 25) + "last words\n");
+    QCOMPARE(result.errorOutput, QByteArray("warning\r\nmore\n"));
+    QCOMPARE(recorder.outputChunks.join(), result.output);
+    QCOMPARE(recorder.errorChunks.join(), result.errorOutput);
+    QVERIFY(!result.crashed);
+    QCOMPARE(result.exitCode, 3);
+}
+
+void tst_RunInBuildContainer::unrelatedEventGivesEmptyChunks()
+{
+    first().setScript({"out ready\\n", "read", "out done\\n"});
+    bool woken = false;
+    bool emptyCallAfterWakeUp = false;
+    RecordingHandler recorder;
+    recorder.reply = [&](const QByteArray &output, QByteArray &input) {
+        if (output.contains("ready"))
+            QMetaObject::invokeMethod(
+                this, [&woken] { woken = true; }, Qt::QueuedConnection);
+        else if (woken && !emptyCallAfterWakeUp && output.isEmpty()
+                 && recorder.errorChunks.last().isEmpty()) {
+            emptyCallAfterWakeUp = true;
+            input = "go\n";
+        }
+        return true;
+    };
+    const RunResult result = runInBuildContainer(recorder.handler(), {}, {"", "pkgseal"});
+
+    QVERIFY(emptyCallAfterWakeUp);
+    QCOMPARE(first().input(1), QStringList("go"));
+    QCOMPARE(result.output, QByteArray("ready\ndone\n"));
+}
+
+void tst_RunInBuildContainer::inputWrittenInTheSamePass()
+{
+    first().setScript({"out Two questions?\\n", "read", "read", "out thanks\\n"});
+    int answers = 0;
+    RecordingHandler recorder;
+    recorder.reply = [&answers](const QByteArray &output, QByteArray &input) {
+        if (output.contains("questions")) {
+            input = "first answer\nsecond answer\n";
+            ++answers;
+        }
+        return true;
+    };
+    const RunResult result = runInBuildContainer(recorder.handler(), {}, {"", "openssl"});
+
+    QCOMPARE(answers, 1);
+    QCOMPARE(first().input(1), QStringList({"first answer", "second answer"}));
+    QVERIFY(result.output.endsWith("thanks\n"));
+    QVERIFY(succeeded(result));
+}
+
+void tst_RunInBuildContainer::refusingHandlerKillsTheProcess()
+{
+    first().setScript({"out stop here\\n", "hang"});
+    RecordingHandler recorder;
+    recorder.reply = [](const QByteArray &output, QByteArray &) { return !output.contains("stop"); };
+    const RunResult result = runInBuildContainer(recorder.handler(), {}, {"", "pkgseal", "sign"});
+
+    QVERIFY(result.crashed);
+    QVERIFY(!succeeded(result));
+    QCOMPARE(result.output, QByteArray("stop here\n"));
+    QCOMPARE(m_case->messages().size(), 1);
+    QVERIFY(m_case->messages().first().endsWith("\t pkgseal sign"));
+}
+
+void tst_RunInBuildContainer::failedStartIsAFailure_data()
+{
+    QTest::addColumn<QString>("runCommand");
+    QTest::addColumn<bool>("workspaceMissing");
+
+    QTest::newRow("missing program") << "/nonexistent/run-command" << false;
+    QTest::newRow("not executable") << "plain file" << false;
+    QTest::newRow("missing workspace") << QString() << true;
+}
+
+void tst_RunInBuildContainer::failedStartIsAFailure()
+{
+    QFETCH(QString, runCommand);
+    QFETCH(bool, workspaceMissing);
+
+    if (runCommand == "plain file") {
+        runCommand = m_case->scratchFolder() + "/not-executable";
+        QFile file(runCommand);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n");
+    } else if (runCommand.isEmpty()) {
+        runCommand = first().runCommand();
+    }
+    m_case->setRunCommands({runCommand});
+    if (workspaceMissing)
+        Kam::Internal::KamSettings::setWorkspaceLocation(m_case->scratchFolder() + "/missing");
+
+    RecordingHandler recorder;
+    const RunResult result = runInBuildContainer(recorder.handler(), {}, {"", "pkgseal", "dump"});
+    Kam::Internal::KamSettings::setWorkspaceLocation({});
+
+    QVERIFY(!succeeded(result));
+    QCOMPARE(result.exitCode, -1);
+    QVERIFY2(result.errorOutput.contains(runCommand.toUtf8()), result.errorOutput.constData());
+    QVERIFY(result.output.isEmpty());
+    QCOMPARE(first().runCount(), 0);
+    QCOMPARE(m_case->messages(), QStringList("[$] -1\t pkgseal dump"));
+}
+
+QTEST_MAIN(tst_RunInBuildContainer)
+
+#include "tst_runinbuildcontainer.moc"

@@ -1,0 +1,333 @@
+#include "passphraseanswerer.h"
+#include "toolexectestcase.h"
+
+#include <passworddialogprivate.h>
+#include <signtool.h>
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QtTest>
+
+using namespace Quillmark::Internal;
+
+namespace {
+
+// The operations are Pkgseal's; here only the output handling of the base counts.
+class LineTool : public SignTool
+{
+public:
+    using SignTool::processOutput;
+    using SignTool::processStream;
+
+    RunResult sign(const QStringList &, const KeySet &) override { return {}; }
+    RunResult removeSignature(const QStringList &) override { return {}; }
+    RunResult verify(const QStringList &, const KeySet &) override { return {}; }
+    RunResult dump(const QStringList &) override { return {}; }
+    RunResult generateRequest(const RequestParameters &) override { return {}; }
+};
+
+// What one dialog showed while a test answered it.
+struct DialogObservation
+{
+    QString errorText;
+    bool errorVisible = false;
+    bool stillOpen = false;
+    QString styleSheet;
+    QString textAfterRefusal;
+};
+
+} // namespace
+
+class tst_SignTool : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void linesArePublished_data();
+    void linesArePublished();
+    void promptsAreAnswered_data();
+    void promptsAreAnswered();
+    void twoPromptsInOneChunk();
+    void cancelStopsTheRest();
+
+    void dialogRefusesAndStaysOpen_data();
+    void dialogRefusesAndStaysOpen();
+    void dialogAcceptsBlanks();
+    void dialogCancelled_data();
+    void dialogCancelled();
+    void dialogShowsThePromptAndMasksTheField();
+
+private:
+    QStringList published(QSignalSpy &spy) const;
+
+    std::unique_ptr<ToolExecTestCase> m_case;
+};
+
+void tst_SignTool::initTestCase()
+{
+    m_case = std::make_unique<ToolExecTestCase>();
+}
+
+void tst_SignTool::cleanupTestCase()
+{
+    m_case.reset();
+}
+
+void tst_SignTool::init()
+{
+    m_case->clearMessages();
+}
+
+QStringList tst_SignTool::published(QSignalSpy &spy) const
+{
+    QStringList lines;
+    for (const QList<QVariant> &arguments : spy)
+        lines << arguments.first().toString();
+    return lines;
+}
+
+void tst_SignTool::linesArePublished_data()
+{
+    QTest::addColumn<QByteArray>("chunk");
+    QTest::addColumn<bool>("isError");
+    QTest::addColumn<QStringList>("lines");
+
+    QTest::newRow("mixed line ends")
+        << QByteArray("a\r\nb\n\nc") << false << QStringList({"a", "b", "c"});
+    QTest::newRow("empty chunk") << QByteArray() << false << QStringList();
+    QTest::newRow("only line ends") << QByteArray("\r\n\r\n\n") << true << QStringList();
+    QTest::newRow("error lines") << QByteArray("error: bad key\rsecond\n") << true
+                                 << QStringList({"error: bad key", "second"});
+    QTest::newRow("invalid utf-8")
+        << QByteArray("x\xffy\n") << false << QStringList(QString("x") + QChar(0xfffd) + "y");
+    QTest::newRow("utf-8") << QByteArray("Grüße\n") << false
+                           << QStringList(QString::fromUtf8("Grüße"));
+    QTest::newRow("prompt in lower case")
+        << QByteArray("enter pass phrase:") << false << QStringList("enter pass phrase:");
+    QTest::newRow("prompt after blanks")
+        << QByteArray("  Enter pass phrase:") << true << QStringList("  Enter pass phrase:");
+}
+
+void tst_SignTool::linesArePublished()
+{
+    QFETCH(QByteArray, chunk);
+    QFETCH(bool, isError);
+    QFETCH(QStringList, lines);
+
+    LineTool tool;
+    QSignalSpy outputSpy(&tool, &SignTool::addOutput);
+    QSignalSpy errorSpy(&tool, &SignTool::addError);
+    QByteArray input;
+    PassPhraseAnswerer answerer({});
+
+    QVERIFY(tool.processStream(chunk, isError, input));
+
+    QVERIFY(input.isEmpty());
+    QVERIFY(answerer.prompts().isEmpty());
+    QCOMPARE(published(isError ? errorSpy : outputSpy), lines);
+    QCOMPARE((isError ? outputSpy : errorSpy).size(), 0);
+    QStringList paneLines;
+    for (const QString &line : lines)
+        paneLines << (isError ? "[E]\t" : "[I]\t") + line;
+    QCOMPARE(m_case->messages(), paneLines);
+}
+
+void tst_SignTool::promptsAreAnswered_data()
+{
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QByteArray>("error");
+    QTest::addColumn<QString>("prompt");
+
+    QTest::newRow("pkgseal") << QByteArray("before\nEnter passphrase for binaries key: ")
+                             << QByteArray() << "Enter passphrase for binaries key: ";
+    QTest::newRow("pem") << QByteArray("before\n") << QByteArray("Enter PEM pass phrase:")
+                         << "Enter PEM pass phrase:";
+    QTest::newRow("verifying") << QByteArray("before")
+                               << QByteArray("Verifying - Enter PEM pass phrase:\n")
+                               << "Verifying - Enter PEM pass phrase:";
+    QTest::newRow("key file") << QByteArray("before\n")
+                              << QByteArray("Enter pass phrase for /ws/k.pem:")
+                              << "Enter pass phrase for /ws/k.pem:";
+}
+
+void tst_SignTool::promptsAreAnswered()
+{
+    QFETCH(QByteArray, output);
+    QFETCH(QByteArray, error);
+    QFETCH(QString, prompt);
+
+    LineTool tool;
+    QSignalSpy outputSpy(&tool, &SignTool::addOutput);
+    QSignalSpy errorSpy(&tool, &SignTool::addError);
+    PassPhraseAnswerer answerer(
+        {PassPhraseAnswerer::typeAndConfirm(QString::fromUtf8("s3cret Grüße"))});
+    QByteArray input;
+
+    QVERIFY(tool.processOutput(output, error, input));
+
+    QCOMPARE(answerer.prompts(), QStringList(prompt));
+    QCOMPARE(input, QString::fromUtf8("s3cret Grüße\n").toUtf8());
+    QCOMPARE(published(outputSpy), QStringList("before"));
+    QCOMPARE(errorSpy.size(), 0);
+    QCOMPARE(m_case->messages(), QStringList("[I]\tbefore"));
+}
+
+void tst_SignTool::twoPromptsInOneChunk()
+{
+    LineTool tool;
+    QSignalSpy errorSpy(&tool, &SignTool::addError);
+    PassPhraseAnswerer answerer({PassPhraseAnswerer::typeAndConfirm("first"),
+                                 PassPhraseAnswerer::typeAndConfirm("second")});
+    QByteArray input;
+
+    QVERIFY(tool.processStream("Enter PEM pass phrase:\nVerifying - Enter PEM pass phrase:\n",
+                               true,
+                               input));
+
+    QCOMPARE(answerer.prompts(),
+             QStringList({"Enter PEM pass phrase:", "Verifying - Enter PEM pass phrase:"}));
+    QCOMPARE(input, QByteArray("first\nsecond\n"));
+    QCOMPARE(errorSpy.size(), 0);
+}
+
+void tst_SignTool::cancelStopsTheRest()
+{
+    LineTool tool;
+    QSignalSpy outputSpy(&tool, &SignTool::addOutput);
+    QSignalSpy errorSpy(&tool, &SignTool::addError);
+    PassPhraseAnswerer answerer({PassPhraseAnswerer::cancel()});
+    QByteArray input;
+
+    QVERIFY(!tool.processOutput("first\nEnter pass phrase:\nlost\n", "error line\n", input));
+
+    QCOMPARE(answerer.prompts(), QStringList("Enter pass phrase:"));
+    QVERIFY(input.isEmpty());
+    QCOMPARE(published(outputSpy), QStringList("first"));
+    QCOMPARE(errorSpy.size(), 0);
+    QCOMPARE(m_case->messages(), QStringList("[I]\tfirst"));
+}
+
+void tst_SignTool::dialogRefusesAndStaysOpen_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("empty") << QString() << "Password can't be empty";
+    QTest::newRow("line feed") << "pass\nword"
+                               << "Password contains invalid newline characters";
+    QTest::newRow("carriage return") << "pass\rword"
+                                     << "Password contains invalid newline characters";
+    QTest::newRow("both") << "pass\r\nword"
+                          << "Password contains invalid newline characters";
+}
+
+void tst_SignTool::dialogRefusesAndStaysOpen()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+
+    DialogObservation seen;
+    PassPhraseAnswerer answerer({[&](PasswordDialogPrivate *dialog) {
+        PassPhraseAnswerer::field(dialog)->setText(text);
+        PassPhraseAnswerer::press(dialog, QDialogButtonBox::Ok);
+        QLabel *errorLabel = PassPhraseAnswerer::errorLabel(dialog);
+        seen = {errorLabel->text(),
+                errorLabel->isVisible(),
+                dialog->isVisible(),
+                errorLabel->styleSheet(),
+                PassPhraseAnswerer::field(dialog)->text()};
+        PassPhraseAnswerer::field(dialog)->setText("corrected");
+        PassPhraseAnswerer::press(dialog, QDialogButtonBox::Ok);
+    }});
+    bool ok = false;
+    const QString passPhrase = getPassword("Enter pass phrase:", &ok);
+
+    QCOMPARE(seen.errorText, message);
+    QVERIFY(seen.errorVisible);
+    QVERIFY(seen.stillOpen);
+    QCOMPARE(seen.styleSheet, QString("color: red"));
+    QCOMPARE(seen.textAfterRefusal, text);
+    QVERIFY(ok);
+    QCOMPARE(passPhrase, QString("corrected"));
+}
+
+void tst_SignTool::dialogAcceptsBlanks()
+{
+    PassPhraseAnswerer answerer({PassPhraseAnswerer::typeAndConfirm("   ")});
+    bool ok = false;
+    QCOMPARE(getPassword("Enter pass phrase:", &ok), QString("   "));
+    QVERIFY(ok);
+}
+
+void tst_SignTool::dialogCancelled_data()
+{
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("cancel button") << false;
+    QTest::newRow("escape key") << true;
+}
+
+void tst_SignTool::dialogCancelled()
+{
+    QFETCH(bool, escape);
+    QPointer<PasswordDialogPrivate> seen;
+    PassPhraseAnswerer answerer({[&](PasswordDialogPrivate *dialog) {
+        seen = dialog;
+        QTest::keyClicks(PassPhraseAnswerer::field(dialog), "typed");
+        if (escape)
+            QTest::keyClick(PassPhraseAnswerer::field(dialog), Qt::Key_Escape);
+        else
+            PassPhraseAnswerer::press(dialog, QDialogButtonBox::Cancel);
+    }});
+    bool ok = true;
+    const QString passPhrase = getPassword("Enter pass phrase:", &ok);
+
+    QVERIFY(!ok);
+    QVERIFY(passPhrase.isEmpty());
+    QVERIFY(seen);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!seen);
+}
+
+void tst_SignTool::dialogShowsThePromptAndMasksTheField()
+{
+    const QString prompt = "Enter passphrase for <b>binaries</b> key: ";
+    struct
+    {
+        QString label;
+        QLineEdit::EchoMode echoMode = QLineEdit::Normal;
+        QString displayText;
+        bool focused = false;
+        bool helpButton = true;
+        QWidget *parent = nullptr;
+    } seen;
+    PassPhraseAnswerer answerer({[&](PasswordDialogPrivate *dialog) {
+        QLineEdit *field = PassPhraseAnswerer::field(dialog);
+        QTest::keyClicks(field, "visible?");
+        seen.label = dialog->findChild<QLabel *>("promptLabel")->text();
+        seen.echoMode = field->echoMode();
+        seen.displayText = field->displayText();
+        seen.focused = dialog->focusWidget() == field;
+        seen.helpButton = dialog->windowFlags().testFlag(Qt::WindowContextHelpButtonHint);
+        seen.parent = dialog->parentWidget();
+        PassPhraseAnswerer::press(dialog, QDialogButtonBox::Ok);
+    }});
+    bool ok = false;
+    QCOMPARE(getPassword(prompt, &ok), QString("visible?"));
+
+    QCOMPARE(seen.label, prompt);
+    QCOMPARE(seen.echoMode, QLineEdit::Password);
+    QCOMPARE(seen.displayText.size(), 8);
+    QVERIFY(!seen.displayText.contains("visible"));
+    QVERIFY(seen.focused);
+    QVERIFY(!seen.helpButton);
+    QVERIFY(!seen.parent);
+}
+
+QTEST_MAIN(tst_SignTool)
+
+#include "tst_signtool.moc"
