@@ -1,0 +1,365 @@
+// The whole road of a build: the IDE builds the demo project in the build container, and the
+// sign step that the IDE inserted signs its packages with the real pkgseal in the sandbox.
+
+#include <testsdk.h>
+
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+const char DOCUMENTATION_URL[] = "https://quillmark.kelvara.dev/docs/package-signing";
+
+QString binDir()
+{
+    return qEnvironmentVariable("QUILLMARK_BUILD_DIR") + "/bin";
+}
+
+struct ProcessResult
+{
+    int exitCode = -1;
+    QString output;
+};
+
+ProcessResult runProcess(
+    const QString &program,
+    const QStringList &arguments,
+    const QString &workingDirectory = QString(),
+    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setWorkingDirectory(workingDirectory);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    ProcessResult result;
+    if (!process.waitForStarted(-1) || !process.waitForFinished(240000)) {
+        process.kill();
+        process.waitForFinished();
+        result.output = process.errorString() + '\n' + QString::fromUtf8(process.readAll());
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.output = QString::fromUtf8(process.readAll());
+    return result;
+}
+
+QString developerNote(const QString &package)
+{
+    return QString("Note: Packages %1 signed with developer key, use is possible only for "
+                   "development purposes. Read more: %2")
+        .arg(package, DOCUMENTATION_URL);
+}
+
+// Changes every object of a JSON tree that holds the sign step's settings.
+void editSignSteps(QJsonValue &value, const std::function<void(QJsonObject &)> &edit, int *count)
+{
+    if (value.isObject()) {
+        QJsonObject object = value.toObject();
+        if (object.contains("Quillmark.UseDefaultValues")) {
+            edit(object);
+            ++*count;
+        }
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            QJsonValue child = it.value();
+            editSignSteps(child, edit, count);
+            it.value() = child;
+        }
+        value = object;
+    } else if (value.isArray()) {
+        QJsonArray array = value.toArray();
+        for (int i = 0; i < array.size(); ++i) {
+            QJsonValue child = array.at(i);
+            editSignSteps(child, edit, count);
+            array[i] = child;
+        }
+        value = array;
+    }
+}
+
+QList<QJsonObject> signStepSettings(const QJsonValue &value)
+{
+    QList<QJsonObject> found;
+    if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        if (object.contains("Quillmark.UseDefaultValues"))
+            found.append(object);
+        for (const QJsonValue &child : object)
+            found.append(signStepSettings(child));
+    } else if (value.isArray()) {
+        for (const QJsonValue &child : value.toArray())
+            found.append(signStepSettings(child));
+    }
+    return found;
+}
+
+} // namespace
+
+class tst_MainJob : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void buildSignsWithEngineDefaults();
+    void customKeysSignAsClient();
+    void globalKeySettings();
+    void emptyGlobalKeySettings();
+
+private:
+    ProcessResult buildInIde();
+    ProcessResult runInContainer(const QStringList &command);
+    QStringList packages() const;
+    QString dump(const QStringList &packages);
+    QString keyIdOf(const QString &certificate);
+    QStringList signCalls() const;
+    QString userSettingsPath() const;
+    QJsonDocument readUserSettings() const;
+    void editUserSettings(const std::function<void(QJsonObject &)> &edit);
+    void setGlobalKeys(const QString &key, const QString &certificate);
+    void checkDeveloperSigned(const ProcessResult &build, const QString &certificate);
+
+    QTemporaryDir m_dir;
+    QString m_sdk;
+    QString m_workspace;
+    QString m_project;
+    QString m_settings;
+    QString m_callLog;
+};
+
+void tst_MainJob::initTestCase()
+{
+    for (const char *tool : {"pkgseal", "kelvara-run", "kelvara-sdk"}) {
+        if (!QFile::exists(binDir() + '/' + tool))
+            QSKIP(qPrintable(QString("bin/%1 is not built").arg(tool)));
+    }
+    QVERIFY(QFile::exists(binDir() + "/kelvara-ide"));
+    QVERIFY(m_dir.isValid());
+
+    QString error;
+    m_sdk = TestSdk::createDemo(m_dir.filePath("sdk"), &error);
+    QVERIFY2(!m_sdk.isEmpty(), qPrintable(error));
+    m_workspace = m_sdk + "/workspace";
+    m_project = m_workspace + "/hello";
+    m_settings = m_dir.filePath("settings");
+    m_callLog = m_dir.filePath("calls.log");
+    QVERIFY(QDir(m_project).exists());
+
+    // Log the container's commands on their way in, to count the pkgseal calls.
+    const QString runCommand = m_sdk + "/bin/run-kelvara-build";
+    QVERIFY(QFile::rename(runCommand, runCommand + ".real"));
+    QFile wrapper(runCommand);
+    QVERIFY(wrapper.open(QIODevice::WriteOnly));
+    wrapper.write(QString("#!/bin/sh\nprintf '%s\\n' \"$*\" >> '%1'\nexec '%2' \"$@\"\n")
+                      .arg(m_callLog, runCommand + ".real")
+                      .toUtf8());
+    wrapper.close();
+    QVERIFY(wrapper.setPermissions(wrapper.permissions() | QFile::ExeOwner));
+
+    // Only the workspace is seen inside the container: the test's own pairs go there.
+    QVERIFY(QDir().mkpath(m_workspace + "/keys"));
+    for (const char *file :
+         {"client-key.pem", "client-cert.pem", "developer-key.pem", "developer-cert.pem"}) {
+        QVERIFY(QFile::copy(m_sdk + "/keys/" + file, m_workspace + "/keys/" + file));
+    }
+    QVERIFY(QFile::copy(m_sdk + "/ca/root-ca.pem", m_workspace + "/keys/root-ca.pem"));
+}
+
+ProcessResult tst_MainJob::buildInIde()
+{
+    QFile::remove(m_callLog);
+    return runProcess(binDir() + "/kelvara-ide",
+                      {"-settingspath", m_settings, "--sdk", m_sdk, "--build", m_project});
+}
+
+ProcessResult tst_MainJob::runInContainer(const QStringList &command)
+{
+    QProcessEnvironment environment;
+    environment.insert("WORKSPACE_DIR", m_workspace);
+    return runProcess(m_sdk + "/bin/run-kelvara-build.real", command, m_workspace, environment);
+}
+
+QStringList tst_MainJob::packages() const
+{
+    QStringList found;
+    QDirIterator it(m_workspace, {"*.rpm"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found.append(it.next());
+    found.sort();
+    return found;
+}
+
+QString tst_MainJob::dump(const QStringList &packages)
+{
+    const ProcessResult result = runInContainer(QStringList{"pkgseal", "dump"} + packages);
+    return result.exitCode == 0 ? result.output : QString();
+}
+
+// The key id that the dump shows for a signer: its certificate's subject key identifier.
+QString tst_MainJob::keyIdOf(const QString &certificate)
+{
+    const ProcessResult result
+        = runProcess("openssl",
+                     {"x509", "-noout", "-ext", "subjectKeyIdentifier", "-in", certificate});
+    const QRegularExpressionMatch match = QRegularExpression("([0-9A-Fa-f]{2}(?::[0-9A-Fa-f]{2})+)")
+                                              .match(result.output);
+    return match.captured(1).toUpper();
+}
+
+QStringList tst_MainJob::signCalls() const
+{
+    QFile log(m_callLog);
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(log.readAll()).split('\n').filter(QRegularExpression("^pkgseal sign "));
+}
+
+QString tst_MainJob::userSettingsPath() const
+{
+    QDirIterator it(m_project, {"*.user"}, QDir::Files);
+    return it.hasNext() ? it.next() : QString();
+}
+
+QJsonDocument tst_MainJob::readUserSettings() const
+{
+    QFile file(userSettingsPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll());
+}
+
+void tst_MainJob::editUserSettings(const std::function<void(QJsonObject &)> &edit)
+{
+    QJsonValue root = readUserSettings().object();
+    int count = 0;
+    editSignSteps(root, edit, &count);
+    QVERIFY(count > 0);
+    QFile file(userSettingsPath());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QJsonDocument(root.toObject()).toJson());
+}
+
+void tst_MainJob::setGlobalKeys(const QString &key, const QString &certificate)
+{
+    QSettings settings(m_settings + "/Kelvara/KelvaraIDE.ini", QSettings::IniFormat);
+    settings.setValue("Quillmark.GlobalSignKey", key);
+    settings.setValue("Quillmark.GlobalSignCert", certificate);
+}
+
+void tst_MainJob::checkDeveloperSigned(const ProcessResult &build, const QString &certificate)
+{
+    QCOMPARE(build.exitCode, 0);
+    const QStringList built = packages();
+    QCOMPARE(built.size(), 2);
+
+    // One pkgseal call signs both packages.
+    const QStringList calls = signCalls();
+    QCOMPARE(calls.size(), 1);
+    QVERIFY2(calls.first().endsWith(' ' + built.join(' ')), qPrintable(calls.first()));
+
+    const int start = build.output.indexOf("Signing RPM package...");
+    const int success = build.output.indexOf("Package sign completed successfully.");
+    QVERIFY2(start >= 0 && success > start, qPrintable(build.output));
+    // The tool's own lines (those of the dump) reach the build output too.
+    QVERIFY2(build.output.indexOf("Group: developer", success) > success, qPrintable(build.output));
+    for (const QString &package : built) {
+        const int note = build.output.indexOf(developerNote(QFileInfo(package).fileName()));
+        QVERIFY2(note > success, qPrintable(build.output));
+    }
+
+    const ProcessResult verify = runInContainer(
+        QStringList{"pkgseal", "verify", "--root-cert", m_workspace + "/keys/root-ca.pem"} + built);
+    QVERIFY2(verify.exitCode == 0, qPrintable(verify.output));
+
+    const QString dumped = dump(built);
+    QCOMPARE(dumped.count("Group: developer\n"), 2);
+    QVERIFY(!dumped.contains("Group: client"));
+    const QString keyId = keyIdOf(certificate);
+    QVERIFY(!keyId.isEmpty());
+    QCOMPARE(dumped.toUpper().count(keyId), 2);
+}
+
+void tst_MainJob::buildSignsWithEngineDefaults()
+{
+    const ProcessResult build = buildInIde();
+    QVERIFY2(build.exitCode == 0, qPrintable(build.output));
+    checkDeveloperSigned(build, m_sdk + "/engine/developer-regular-release-cert.pem");
+
+    // The inserted steps saved their choice with the project: the global keys, nothing else.
+    const QList<QJsonObject> saved = signStepSettings(readUserSettings().object());
+    QVERIFY(!saved.isEmpty());
+    for (const QJsonObject &step : saved) {
+        QCOMPARE(step.value("Quillmark.UseDefaultValues"), QJsonValue(true));
+        QVERIFY(!step.contains("Quillmark.Key"));
+        QVERIFY(!step.contains("Quillmark.Cert"));
+    }
+}
+
+void tst_MainJob::customKeysSignAsClient()
+{
+    const QString key = m_workspace + "/keys/client-key.pem";
+    const QString certificate = m_workspace + "/keys/client-cert.pem";
+    editUserSettings([&](QJsonObject &step) {
+        step.insert("Quillmark.UseDefaultValues", false);
+        step.insert("Quillmark.Key", key);
+        step.insert("Quillmark.Cert", certificate);
+    });
+
+    const ProcessResult build = buildInIde();
+    QVERIFY2(build.exitCode == 0, qPrintable(build.output));
+    QVERIFY(build.output.contains("Package sign completed successfully."));
+    QVERIFY2(!build.output.contains("Note: "), qPrintable(build.output));
+    QCOMPARE(signCalls().size(), 1);
+    QVERIFY(
+        signCalls().first().startsWith(QString("pkgseal sign -k %1 -c %2 ").arg(key, certificate)));
+
+    const QStringList built = packages();
+    const QString dumped = dump(built);
+    QCOMPARE(dumped.count("Group: client\n"), 2);
+    QVERIFY(!dumped.contains("Group: developer"));
+
+    // Closing and opening the project again kept the step's own keys.
+    const QList<QJsonObject> saved = signStepSettings(readUserSettings().object());
+    QVERIFY(!saved.isEmpty());
+    for (const QJsonObject &step : saved) {
+        QCOMPARE(step.value("Quillmark.UseDefaultValues"), QJsonValue(false));
+        QCOMPARE(step.value("Quillmark.Key").toString(), key);
+        QCOMPARE(step.value("Quillmark.Cert").toString(), certificate);
+    }
+}
+
+void tst_MainJob::globalKeySettings()
+{
+    editUserSettings([](QJsonObject &step) { step.insert("Quillmark.UseDefaultValues", true); });
+    setGlobalKeys(m_workspace + "/keys/developer-key.pem", m_workspace + "/keys/developer-cert.pem");
+
+    const ProcessResult build = buildInIde();
+    QVERIFY2(build.exitCode == 0, qPrintable(build.output));
+    checkDeveloperSigned(build, m_workspace + "/keys/developer-cert.pem");
+
+    // Back to the global keys, the stale own keys were dropped from the saved form.
+    for (const QJsonObject &step : signStepSettings(readUserSettings().object()))
+        QVERIFY(!step.contains("Quillmark.Key"));
+}
+
+void tst_MainJob::emptyGlobalKeySettings()
+{
+    setGlobalKeys(QString(), QString());
+    const ProcessResult build = buildInIde();
+    QVERIFY2(build.exitCode == 0, qPrintable(build.output));
+    checkDeveloperSigned(build, m_sdk + "/engine/developer-regular-release-cert.pem");
+}
+
+QTEST_GUILESS_MAIN(tst_MainJob)
+
+#include "tst_mainjob.moc"

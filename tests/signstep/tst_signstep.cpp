@@ -1,0 +1,806 @@
+#include "pkgsealstep.h"
+#include "pkgsealwidget.h"
+
+#include <testide.h>
+#include <testsdk.h>
+
+#include <kelvara/kambuildstep.h>
+#include <projectexplorer/buildconfiguration.h>
+#include <projectexplorer/buildmanager.h>
+#include <projectexplorer/buildsteplist.h>
+#include <projectexplorer/deployconfiguration.h>
+#include <projectexplorer/project.h>
+#include <projectexplorer/projectexplorer.h>
+#include <projectexplorer/target.h>
+#include <utils/fancylineedit.h>
+#include <utils/pathchooser.h>
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace ProjectExplorer;
+using namespace Quillmark::Internal;
+using Kam::Internal::KamBuildStep;
+using OutputFormat = BuildStep::OutputFormat;
+
+namespace {
+
+const char DOCUMENTATION_URL[] = "https://quillmark.kelvara.dev/docs/package-signing";
+const char DEFAULT_KEY[] = "/etc/keys/public/developer-key-release.pem";
+const char DEFAULT_CERTIFICATE[] = "/etc/keys/public/developer-regular-release-cert.pem";
+
+QString developerNote(const QString &package)
+{
+    return QString("Note: Packages %1 signed with developer key, use is possible only for "
+                   "development purposes. Read more: %2")
+        .arg(package, DOCUMENTATION_URL);
+}
+
+QString notSignedNote(const QString &package)
+{
+    return QString("Note: Packages %1 is not signed. Deployment to the device is not possible. "
+                   "Read more: %2")
+        .arg(package, DOCUMENTATION_URL);
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    file.write(content);
+}
+
+// The lines a step adds to the build output during one run, and its end reports.
+struct StepRun
+{
+    QList<QPair<QString, OutputFormat>> lines;
+    QList<bool> finished;
+
+    QStringList texts() const
+    {
+        QStringList result;
+        for (const auto &line : lines)
+            result.append(line.first);
+        return result;
+    }
+    bool has(const QString &text, OutputFormat format) const
+    {
+        return lines.contains(qMakePair(text, format));
+    }
+};
+
+// The files beside the scripted run command that steer its "pkgseal".
+class ScriptedPkgseal
+{
+public:
+    explicit ScriptedPkgseal(const QString &folder)
+        : m_folder(folder)
+    {}
+
+    QString runCommand() const { return m_folder + "/run-scripted"; }
+    void reset()
+    {
+        for (const QString &name : QDir(m_folder).entryList(QDir::Files)) {
+            if (name != "run-scripted")
+                QFile::remove(m_folder + '/' + name);
+        }
+    }
+    void setOutput(const QString &sub, const QByteArray &text) { write(sub + ".out", text); }
+    void setError(const QString &sub, const QByteArray &text) { write(sub + ".err", text); }
+    void setExitCode(const QString &sub, int code)
+    {
+        write(sub + ".exit", QByteArray::number(code));
+    }
+    void hold(const QString &sub) { write(sub + ".hold", {}); }
+    void release() { write("release", {}); }
+    QStringList calls() const
+    {
+        QFile log(m_folder + "/calls.log");
+        if (!log.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+
+private:
+    void write(const QString &name, const QByteArray &content)
+    {
+        writeFile(m_folder + '/' + name, content);
+    }
+
+    QString m_folder;
+};
+
+} // namespace
+
+class tst_SignStep : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void cleanup();
+
+    void widgetForm();
+    void widgetModes();
+    void widgetSettersAndTyping();
+
+    void savedForm();
+    void globalKeys();
+    void configWidgetKeepsPaths();
+
+    void listenerInsertedStepSignsAfterBuild();
+    void signsAllPackagesInOneCall();
+    void notes_data();
+    void notes();
+    void singlePackageNoteNamesPackageAsGiven();
+    void failedSigning();
+    void failedDumpStillSucceeds();
+    void signStepsInDeployList();
+    void cancelWhileSigning();
+    void cancelWhileDumping();
+    void deletedWhileSigning();
+    void removedBuildStep();
+    void noPackages();
+
+private:
+    Project *openProject(const QString &name, const QByteArray &spec);
+    BuildConfiguration *debugConfiguration(Project *project) const;
+    QStringList packagesOf(BuildConfiguration *configuration) const;
+    std::unique_ptr<PkgsealStep> makeStep(BuildConfiguration *configuration) const;
+    StepRun runStep(PkgsealStep *step,
+                    const std::function<void(PkgsealStep *, StepRun &)> &onLine = {});
+
+    std::unique_ptr<QTemporaryDir> m_scriptDir;
+    std::unique_ptr<ScriptedPkgseal> m_pkgseal;
+    std::unique_ptr<TestSdk> m_sdk;
+    std::unique_ptr<TestIde> m_ide;
+    Project *m_single = nullptr;
+    Project *m_multi = nullptr;
+};
+
+void tst_SignStep::initTestCase()
+{
+    m_scriptDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_scriptDir->isValid());
+    m_pkgseal = std::make_unique<ScriptedPkgseal>(m_scriptDir->path());
+    const QString source = qEnvironmentVariable("QUILLMARK_SOURCE_DIR")
+                           + "/tests/signstep/scriptedpkgseal.sh";
+    QVERIFY(QFile::copy(source, m_pkgseal->runCommand()));
+    QFile::setPermissions(m_pkgseal->runCommand(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    m_sdk = std::make_unique<TestSdk>();
+    m_sdk->setRunCommands({m_pkgseal->runCommand()});
+    m_sdk->save();
+    m_ide = std::make_unique<TestIde>(m_sdk->path());
+
+    m_single = openProject("single",
+                           "Name: single\nVersion: 1.0\nRelease: 1\nSummary: One package\n"
+                           "License: MIT\nBuildArch: noarch\n%description\nOne package.\n"
+                           "%install\nmkdir -p %{buildroot}/usr/share/single\n"
+                           "echo single > %{buildroot}/usr/share/single/readme\n"
+                           "%files\n/usr/share/single/readme\n");
+    m_multi = openProject("multi",
+                          "Name: multi\nVersion: 1.0\nRelease: 1\nSummary: Two packages\n"
+                          "License: MIT\nBuildArch: noarch\n%description\nMain package.\n"
+                          "%package extra\nSummary: Extra package\n%description extra\nExtra.\n"
+                          "%install\nmkdir -p %{buildroot}/usr/share/multi\n"
+                          "echo main > %{buildroot}/usr/share/multi/main.txt\n"
+                          "echo extra > %{buildroot}/usr/share/multi/extra.txt\n"
+                          "%files\n/usr/share/multi/main.txt\n"
+                          "%files extra\n/usr/share/multi/extra.txt\n");
+    QVERIFY(m_single && m_multi);
+
+    // Real builds of the Debug configurations give the platform build steps their packages.
+    for (Project *project : {m_single, m_multi}) {
+        QSignalSpy buildEnd(BuildManager::instance(), &BuildManager::buildQueueFinished);
+        QVERIFY(BuildManager::buildList(debugConfiguration(project)->buildSteps()));
+        QVERIFY(buildEnd.wait(60000));
+        QCOMPARE(buildEnd.first().first().toBool(), true);
+    }
+}
+
+void tst_SignStep::cleanupTestCase()
+{
+    m_ide.reset();
+    m_sdk.reset();
+}
+
+void tst_SignStep::cleanup()
+{
+    m_pkgseal->reset();
+    QSettings().remove("Quillmark.GlobalSignKey");
+    QSettings().remove("Quillmark.GlobalSignCert");
+}
+
+Project *tst_SignStep::openProject(const QString &name, const QByteArray &spec)
+{
+    const QString folder = m_sdk->workspacePath() + '/' + name;
+    if (!QDir().mkpath(folder))
+        return nullptr;
+    QFile file(folder + '/' + name + ".spec");
+    if (!file.open(QIODevice::WriteOnly))
+        return nullptr;
+    file.write(spec);
+    file.close();
+
+    const auto result = ProjectExplorerPlugin::openProject(folder);
+    Project *project = result.project();
+    if (!project || project->targets().isEmpty())
+        return nullptr;
+    // The plug-in's listener puts the step in after the parse.
+    BuildStepList *steps = project->targets().first()->buildConfigurations().first()->buildSteps();
+    if (!QTest::qWaitFor([steps] { return steps->contains(PkgsealStep::stepId()); }, 20000))
+        return nullptr;
+    return project;
+}
+
+BuildConfiguration *tst_SignStep::debugConfiguration(Project *project) const
+{
+    return project->targets().first()->buildConfigurations().first();
+}
+
+QStringList tst_SignStep::packagesOf(BuildConfiguration *configuration) const
+{
+    auto buildStep = configuration->buildSteps()->firstOfType<KamBuildStep>();
+    return buildStep ? buildStep->deployablePackagesFileNames() : QStringList();
+}
+
+std::unique_ptr<PkgsealStep> tst_SignStep::makeStep(BuildConfiguration *configuration) const
+{
+    return std::make_unique<PkgsealStep>(configuration->buildSteps(), PkgsealStep::stepId());
+}
+
+StepRun tst_SignStep::runStep(PkgsealStep *step,
+                              const std::function<void(PkgsealStep *, StepRun &)> &onLine)
+{
+    StepRun run;
+    QObject context;
+    connect(step,
+            &BuildStep::addOutput,
+            &context,
+            [&run, step, onLine](const QString &text, OutputFormat format) {
+                run.lines.append({text, format});
+                if (onLine)
+                    onLine(step, run);
+            });
+    connect(step, &BuildStep::finished, &context, [&run](bool success) {
+        run.finished.append(success);
+    });
+    if (step->init())
+        step->run();
+    return run;
+}
+
+void tst_SignStep::widgetForm()
+{
+    PkgsealWidget widget;
+    QCOMPARE(widget.objectName(), QString("Quillmark__Internal__PkgsealWidget"));
+    QCOMPARE(widget.size(), QSize(400, 118));
+    QCOMPARE(widget.windowTitle(), QString("Form"));
+    QVERIFY(!widget.parentWidget());
+
+    auto layout = qobject_cast<QFormLayout *>(widget.layout());
+    QVERIFY(layout);
+    QCOMPARE(layout->objectName(), QString("formLayout"));
+
+    const struct
+    {
+        const char *name;
+        int row;
+        QFormLayout::ItemRole role;
+        const char *text;
+    } cells[] = {{"commandLabel", 0, QFormLayout::LabelRole, "Command:"},
+                 {"commandLabelEdit", 0, QFormLayout::FieldRole, "pkgseal"},
+                 {"keysTypeComboBox", 1, QFormLayout::LabelRole, nullptr},
+                 {"keysTypeLabel", 1, QFormLayout::FieldRole, nullptr},
+                 {"keyLabel", 2, QFormLayout::LabelRole, "Key:"},
+                 {"keyPathChooser", 2, QFormLayout::FieldRole, nullptr},
+                 {"certificateLabel", 4, QFormLayout::LabelRole, "Certificate:"},
+                 {"certificatePathChooser", 4, QFormLayout::FieldRole, nullptr}};
+    for (const auto &cell : cells) {
+        auto child = widget.findChild<QWidget *>(cell.name);
+        QVERIFY2(child, cell.name);
+        int row = -1;
+        QFormLayout::ItemRole role;
+        layout->getWidgetPosition(child, &row, &role);
+        QCOMPARE(row, cell.row);
+        QCOMPARE(role, cell.role);
+        if (cell.text)
+            QCOMPARE(qobject_cast<QLabel *>(child)->text(), QString(cell.text));
+    }
+    QVERIFY(!layout->itemAt(3, QFormLayout::LabelRole));
+    QVERIFY(!layout->itemAt(3, QFormLayout::FieldRole));
+
+    for (const char *name : {"keyPathChooser", "certificatePathChooser"}) {
+        auto chooser = widget.findChild<Utils::PathChooser *>(name);
+        QCOMPARE(chooser->expectedKind(), Utils::PathChooser::File);
+    }
+    QCOMPARE(widget.findChild<Utils::PathChooser *>("keyPathChooser")->promptDialogTitle(),
+             QString("User private key for signing the package"));
+    QCOMPARE(widget.findChild<Utils::PathChooser *>("certificatePathChooser")->promptDialogTitle(),
+             QString("Certificate to be used in signature"));
+}
+
+void tst_SignStep::widgetModes()
+{
+    PkgsealWidget widget;
+    auto combo = widget.findChild<QComboBox *>("keysTypeComboBox");
+    auto status = widget.findChild<QLabel *>("keysTypeLabel");
+    const QList<QWidget *> customWidgets = {widget.findChild<QWidget *>("keyPathChooser"),
+                                            widget.findChild<QWidget *>("certificatePathChooser"),
+                                            widget.findChild<QWidget *>("keyLabel"),
+                                            widget.findChild<QWidget *>("certificateLabel")};
+    auto customShown = [&] {
+        int shown = 0;
+        for (QWidget *w : customWidgets)
+            shown += w->isVisibleTo(&widget) ? 1 : 0;
+        return shown;
+    };
+
+    QCOMPARE(combo->count(), 2);
+    QCOMPARE(combo->itemText(0), QString("Default"));
+    QCOMPARE(combo->itemText(1), QString("Custom keys"));
+    QCOMPARE(combo->currentIndex(), 0);
+    QCOMPARE(status->text(), QString("Global keys are used"));
+    widget.show();
+    QCOMPARE(customShown(), 0);
+
+    QSignalSpy useDefault(&widget, &PkgsealWidget::useDefaultValuesChanged);
+    QSignalSpy keyChanged(&widget, &PkgsealWidget::keyChanged);
+    QSignalSpy certificateChanged(&widget, &PkgsealWidget::certificateChanged);
+
+    combo->setCurrentIndex(1);
+    QCOMPARE(useDefault.count(), 1);
+    QCOMPARE(useDefault.last().first().toBool(), false);
+    QCOMPARE(customShown(), 4);
+    QCOMPARE(status->text(), QString("Custom keys are used"));
+
+    widget.setUseDefaultValues(true);
+    QCOMPARE(combo->currentIndex(), 0);
+    QCOMPARE(useDefault.count(), 2);
+    QCOMPARE(useDefault.last().first().toBool(), true);
+    QCOMPARE(customShown(), 0);
+    QCOMPARE(status->text(), QString("Global keys are used"));
+
+    widget.setUseDefaultValues(false);
+    QCOMPARE(combo->currentIndex(), 1);
+    QCOMPARE(useDefault.last().first().toBool(), false);
+    QCOMPARE(keyChanged.count(), 0);
+    QCOMPARE(certificateChanged.count(), 0);
+}
+
+void tst_SignStep::widgetSettersAndTyping()
+{
+    PkgsealWidget widget;
+    auto combo = widget.findChild<QComboBox *>("keysTypeComboBox");
+    auto keyChooser = widget.findChild<Utils::PathChooser *>("keyPathChooser");
+    auto certificateChooser = widget.findChild<Utils::PathChooser *>("certificatePathChooser");
+
+    // Ignored while the global keys are chosen, also later in custom mode.
+    widget.setKey("/ignored/key.pem");
+    widget.setCertificate("/ignored/cert.pem");
+    combo->setCurrentIndex(1);
+    QCOMPARE(keyChooser->rawPath(), QString());
+    QCOMPARE(certificateChooser->rawPath(), QString());
+
+    QSignalSpy keyChanged(&widget, &PkgsealWidget::keyChanged);
+    QSignalSpy certificateChanged(&widget, &PkgsealWidget::certificateChanged);
+    widget.setKey("/keys/key.pem");
+    widget.setCertificate("/keys/cert.pem");
+    QCOMPARE(keyChooser->rawPath(), QString("/keys/key.pem"));
+    QCOMPARE(certificateChooser->rawPath(), QString("/keys/cert.pem"));
+    QCOMPARE(keyChanged.last().first().toString(), QString("/keys/key.pem"));
+    QCOMPARE(certificateChanged.last().first().toString(), QString("/keys/cert.pem"));
+
+    // An empty path changes nothing, in either mode.
+    widget.setKey(QString());
+    widget.setCertificate(QString());
+    QCOMPARE(keyChooser->rawPath(), QString("/keys/key.pem"));
+    QCOMPARE(certificateChooser->rawPath(), QString("/keys/cert.pem"));
+
+    // Every typed text is reported, also for files that don't exist; all paths are valid.
+    keyChooser->lineEdit()->clear();
+    keyChanged.clear();
+    QTest::keyClicks(keyChooser->lineEdit(), "/no/such");
+    QCOMPARE(keyChanged.count(), 8);
+    QCOMPARE(keyChanged.last().first().toString(), QString("/no/such"));
+    QVERIFY(keyChooser->isValid());
+    certificateChanged.clear();
+    QTest::keyClicks(certificateChooser->lineEdit(), "x");
+    QCOMPARE(certificateChanged.last().first().toString(), QString("/keys/cert.pemx"));
+    QVERIFY(certificateChooser->isValid());
+}
+
+void tst_SignStep::savedForm()
+{
+    BuildConfiguration *configuration = debugConfiguration(m_multi);
+    const auto fresh = makeStep(configuration);
+    const QVariantMap freshMap = fresh->toMap();
+    QCOMPARE(freshMap.value("Quillmark.UseDefaultValues"), QVariant(true));
+    QVERIFY(!freshMap.contains("Quillmark.Key"));
+    QVERIFY(!freshMap.contains("Quillmark.Cert"));
+    for (auto it = freshMap.cbegin(); it != freshMap.cend(); ++it)
+        QVERIFY2(!it.key().startsWith("Quillmark.") || it.key() == "Quillmark.UseDefaultValues",
+                 qPrintable(it.key()));
+
+    // Stale key entries next to the flag are neither read nor saved again.
+    QVariantMap stale = freshMap;
+    stale.insert("Quillmark.Key", "/stale/key.pem");
+    stale.insert("Quillmark.Cert", "/stale/cert.pem");
+    const auto restored = makeStep(configuration);
+    QVERIFY(restored->fromMap(stale));
+    QCOMPARE(restored->key(), QString(DEFAULT_KEY));
+    QVERIFY(!restored->toMap().contains("Quillmark.Key"));
+    QVERIFY(!restored->toMap().contains("Quillmark.Cert"));
+
+    // Own keys round trip.
+    const auto own = makeStep(configuration);
+    own->setKey("/own/key.pem");
+    own->setCertificate("/own/cert.pem");
+    const QVariantMap ownMap = own->toMap();
+    QCOMPARE(ownMap.value("Quillmark.UseDefaultValues"), QVariant(false));
+    QCOMPARE(ownMap.value("Quillmark.Key"), QVariant("/own/key.pem"));
+    QCOMPARE(ownMap.value("Quillmark.Cert"), QVariant("/own/cert.pem"));
+    const auto ownRestored = makeStep(configuration);
+    QVERIFY(ownRestored->fromMap(ownMap));
+    QCOMPARE(ownRestored->key(), QString("/own/key.pem"));
+    QCOMPARE(ownRestored->certificate(), QString("/own/cert.pem"));
+
+    // Custom mode without saved paths signs with empty paths.
+    QVariantMap noPaths = freshMap;
+    noPaths.insert("Quillmark.UseDefaultValues", false);
+    const auto empty = makeStep(configuration);
+    QVERIFY(empty->fromMap(noPaths));
+    const StepRun run = runStep(empty.get());
+    QCOMPARE(m_pkgseal->calls().value(0),
+             "pkgseal sign -k  -c  " + packagesOf(configuration).join(' '));
+    QCOMPARE(run.finished, QList<bool>{true});
+}
+
+void tst_SignStep::globalKeys()
+{
+    const auto step = makeStep(debugConfiguration(m_single));
+    QCOMPARE(step->key(), QString(DEFAULT_KEY));
+    QCOMPARE(step->certificate(), QString(DEFAULT_CERTIFICATE));
+
+    QSettings().setValue("Quillmark.GlobalSignKey", "/global/key.pem");
+    QSettings().setValue("Quillmark.GlobalSignCert", "/global/cert.pem");
+    QCOMPARE(step->key(), QString("/global/key.pem"));
+    runStep(step.get());
+    QCOMPARE(m_pkgseal->calls().value(0).section(' ', 0, 5),
+             QString("pkgseal sign -k /global/key.pem -c /global/cert.pem"));
+
+    QSettings().setValue("Quillmark.GlobalSignKey", QString());
+    QSettings().setValue("Quillmark.GlobalSignCert", QString());
+    QCOMPARE(step->key(), QString(DEFAULT_KEY));
+    QCOMPARE(step->certificate(), QString(DEFAULT_CERTIFICATE));
+
+    // Own keys win over the global ones.
+    QSettings().setValue("Quillmark.GlobalSignKey", "/global/key.pem");
+    step->setKey("/own/key.pem");
+    QCOMPARE(step->key(), QString("/own/key.pem"));
+}
+
+void tst_SignStep::configWidgetKeepsPaths()
+{
+    const auto step = makeStep(debugConfiguration(m_single));
+    step->setKey("/own/key.pem");
+    step->setCertificate("/own/cert.pem");
+
+    std::unique_ptr<QWidget> widget(step->doCreateConfigWidget());
+    auto combo = widget->findChild<QComboBox *>("keysTypeComboBox");
+    auto keyChooser = widget->findChild<Utils::PathChooser *>("keyPathChooser");
+    QCOMPARE(combo->currentIndex(), 1);
+    QCOMPARE(keyChooser->rawPath(), QString("/own/key.pem"));
+    QCOMPARE(widget->findChild<Utils::PathChooser *>("certificatePathChooser")->rawPath(),
+             QString("/own/cert.pem"));
+
+    combo->setCurrentIndex(0);
+    QCOMPARE(step->key(), QString(DEFAULT_KEY));
+    QVERIFY(!step->toMap().contains("Quillmark.Key"));
+    combo->setCurrentIndex(1);
+    QCOMPARE(step->key(), QString("/own/key.pem"));
+    QCOMPARE(step->certificate(), QString("/own/cert.pem"));
+
+    keyChooser->lineEdit()->clear();
+    QTest::keyClicks(keyChooser->lineEdit(), "/typed.pem");
+    QCOMPARE(step->key(), QString("/typed.pem"));
+    QCOMPARE(step->toMap().value("Quillmark.Key"), QVariant("/typed.pem"));
+
+    // A step in default mode shows empty choosers, whatever the global keys are.
+    const auto globalStep = makeStep(debugConfiguration(m_single));
+    std::unique_ptr<QWidget> globalWidget(globalStep->doCreateConfigWidget());
+    QCOMPARE(globalWidget->findChild<QComboBox *>("keysTypeComboBox")->currentIndex(), 0);
+    QCOMPARE(globalWidget->findChild<Utils::PathChooser *>("keyPathChooser")->rawPath(), QString());
+}
+
+void tst_SignStep::listenerInsertedStepSignsAfterBuild()
+{
+    // The plug-in's listener put the step right after the platform build step, and the build of
+    // initTestCase ran it with the engine's default keys.
+    const QList<BuildStep *> steps = debugConfiguration(m_multi)->buildSteps()->steps();
+    QCOMPARE(steps.size(), 2);
+    QVERIFY(qobject_cast<KamBuildStep *>(steps.at(0)));
+    QCOMPARE(steps.at(1)->id(), PkgsealStep::stepId());
+    QCOMPARE(steps.at(1)->displayName(), QString("RPM Sign (pkgseal)"));
+    QVERIFY(steps.at(1)->enabled());
+
+    const QStringList packages = packagesOf(debugConfiguration(m_multi));
+    QCOMPARE(packages.size(), 2);
+    const StepRun run = runStep(static_cast<PkgsealStep *>(steps.at(1)));
+    QCOMPARE(m_pkgseal->calls().value(0),
+             QString("pkgseal sign -k %1 -c %2 %3")
+                 .arg(DEFAULT_KEY, DEFAULT_CERTIFICATE, packages.join(' ')));
+    QCOMPARE(run.finished, QList<bool>{true});
+}
+
+void tst_SignStep::signsAllPackagesInOneCall()
+{
+    const auto step = makeStep(debugConfiguration(m_multi));
+    step->setKey("/k.pem");
+    step->setCertificate("/c.pem");
+    m_pkgseal->setOutput("sign", "signed 2 packages\n");
+    m_pkgseal->setError("sign", "a warning\n");
+    const StepRun run = runStep(step.get());
+
+    const QStringList packages = packagesOf(debugConfiguration(m_multi));
+    QCOMPARE(m_pkgseal->calls(),
+             QStringList({"pkgseal sign -k /k.pem -c /c.pem " + packages.join(' '),
+                          "pkgseal dump " + packages.join(' ')}));
+    QCOMPARE(run.lines.first(),
+             qMakePair(QString("Signing RPM package..."), OutputFormat::NormalMessage));
+    QVERIFY(run.has("signed 2 packages", OutputFormat::Stdout));
+    QVERIFY(run.has("a warning", OutputFormat::Stderr));
+    QVERIFY(run.has("Package sign completed successfully.", OutputFormat::NormalMessage));
+    QCOMPARE(run.finished, QList<bool>{true});
+}
+
+void tst_SignStep::notes_data()
+{
+    QTest::addColumn<QByteArray>("dump");
+    QTest::addColumn<QStringList>("notes");
+
+    const QByteArray developer = "Subject: /O=Demo/OU=developer/CN=Dev\nGroup: developer\n"
+                                 "Subgroup: none\nKey ID: AA:BB\nSignature: sha256 1234\n";
+    const QByteArray client = "Subject: /O=Demo/OU=client/CN=Client\nGroup: client\n"
+                              "Subgroup: none\nKey ID: CC:DD\nSignature: sha256 5678\n";
+    const QByteArray a = "/ws/multi/build/RPMS/noarch/multi-1.0-1.noarch.rpm:\n";
+    const QByteArray b = "/ws/multi/build/RPMS/noarch/multi-extra-1.0-1.noarch.rpm:\n";
+    const QString aName = "multi-1.0-1.noarch.rpm";
+    const QString bName = "multi-extra-1.0-1.noarch.rpm";
+
+    QTest::newRow("developer and client")
+        << a + developer + client + b + developer + client << QStringList();
+    QTest::newRow("developer only")
+        << a + developer + b + developer + client << QStringList{developerNote(aName)};
+    QTest::newRow("no group line") << a + "no signatures\n" + b + developer
+                                   << QStringList{notSignedNote(aName), developerNote(bName)};
+    QTest::newRow("other group") << a + "Subject: x\nGroup: tester\nSubgroup: client\n" + b
+                                        + "Subject: y\nGroup: Client\n"
+                                 << QStringList{notSignedNote(aName), notSignedNote(bName)};
+    QTest::newRow("last group line without line break")
+        << a + developer + b + "Subject: /CN=x\nGroup: client"
+        << QStringList{developerNote(aName), notSignedNote(bName)};
+    QTest::newRow("text before the first path is not read")
+        << "Group: developer\n" + a + client + b + client << QStringList();
+    QTest::newRow("no path in the dump") << QByteArray("Group: developer\n") << QStringList();
+    QTest::newRow("folders named rpm...") << "/ws/rpmbuild/RPMS/noarch/one.rpm:\n" + developer
+                                                 + "/ws/rpmbuild/RPMS/noarch/two.rpm:\n" + client
+                                          << QStringList{developerNote("one.rpm")};
+    QTest::newRow("CRLF line ends") << a + "Group: client\r\n" + b + "Group: developer\r\n"
+                                    << QStringList{developerNote(bName)};
+}
+
+void tst_SignStep::notes()
+{
+    QFETCH(QByteArray, dump);
+    QFETCH(QStringList, notes);
+    const auto step = makeStep(debugConfiguration(m_multi));
+    m_pkgseal->setOutput("dump", dump);
+    const StepRun run = runStep(step.get());
+
+    QStringList written;
+    for (const auto &line : run.lines) {
+        if (line.first.startsWith("Note: ")) {
+            QCOMPARE(line.second, OutputFormat::Stderr);
+            written.append(line.first);
+        }
+    }
+    QCOMPARE(written, notes);
+    QCOMPARE(run.finished, QList<bool>{true});
+}
+
+void tst_SignStep::singlePackageNoteNamesPackageAsGiven()
+{
+    const auto step = makeStep(debugConfiguration(m_single));
+    const QString package = packagesOf(debugConfiguration(m_single)).value(0);
+    QVERIFY(package.endsWith(".rpm"));
+
+    // With one package the whole dump is read, whatever paths it names.
+    m_pkgseal->setOutput("dump", "/elsewhere/other.rpm:\nSubject: x\nGroup: developer\n");
+    StepRun run = runStep(step.get());
+    QVERIFY(run.has(developerNote(package), OutputFormat::Stderr));
+
+    m_pkgseal->setOutput("dump", "Subject: x\nGroup: developer\nSubject: y\nGroup: client\n");
+    run = runStep(step.get());
+    QVERIFY(!run.texts().join('\n').contains("Note: "));
+
+    m_pkgseal->setOutput("dump", "");
+    run = runStep(step.get());
+    QVERIFY(run.has(notSignedNote(package), OutputFormat::Stderr));
+}
+
+void tst_SignStep::failedSigning()
+{
+    const auto step = makeStep(debugConfiguration(m_multi));
+    m_pkgseal->setError("sign", "pkgseal: cannot read key\n");
+    m_pkgseal->setExitCode("sign", 3);
+    const StepRun run = runStep(step.get());
+
+    QCOMPARE(run.finished, QList<bool>{false});
+    QCOMPARE(m_pkgseal->calls().size(), 1);
+    QVERIFY(run.has("pkgseal: cannot read key", OutputFormat::Stderr));
+    const QString all = run.texts().join('\n');
+    QVERIFY(!all.contains("Package sign completed successfully."));
+    QVERIFY(!all.contains("Note: "));
+}
+
+void tst_SignStep::failedDumpStillSucceeds()
+{
+    const auto step = makeStep(debugConfiguration(m_multi));
+    m_pkgseal->setOutput("dump", "/a/x.rpm:\nGroup: developer\n");
+    m_pkgseal->setExitCode("dump", 1);
+    const StepRun run = runStep(step.get());
+
+    QCOMPARE(run.lines.last(),
+             qMakePair(QString("Failed to verify signature dump"), OutputFormat::Stderr));
+    QVERIFY(!run.texts().join('\n').contains("Note: "));
+    QCOMPARE(run.finished, QList<bool>{true});
+}
+
+void tst_SignStep::signStepsInDeployList()
+{
+    BuildConfiguration *configuration = debugConfiguration(m_multi);
+    BuildStepList *deploySteps = configuration->target()->activeDeployConfiguration()->stepList();
+    auto first = new PkgsealStep(deploySteps, PkgsealStep::stepId());
+    auto last = new PkgsealStep(deploySteps, PkgsealStep::stepId());
+    deploySteps->appendStep(first);
+    deploySteps->appendStep(last);
+    m_pkgseal->setOutput("dump", "/a/x.rpm:\nGroup: developer\n/a/y.rpm:\nGroup: developer\n");
+
+    // Only the last enabled sign step of the deploy list checks the signatures.
+    StepRun run = runStep(first);
+    QCOMPARE(m_pkgseal->calls().filter("pkgseal dump").size(), 0);
+    QVERIFY(!run.texts().join('\n').contains("Note: "));
+    QCOMPARE(run.finished, QList<bool>{true});
+    run = runStep(last);
+    QCOMPARE(m_pkgseal->calls().filter("pkgseal dump").size(), 1);
+    QVERIFY(run.has(developerNote("x.rpm"), OutputFormat::Stderr));
+
+    // A step of the build list leaves the check to the deploy list.
+    const auto buildListStep = makeStep(configuration);
+    runStep(buildListStep.get());
+    QCOMPARE(m_pkgseal->calls().filter("pkgseal dump").size(), 1);
+
+    // Disabled steps don't count.
+    last->setEnabled(false);
+    runStep(first);
+    QCOMPARE(m_pkgseal->calls().filter("pkgseal dump").size(), 2);
+    first->setEnabled(false);
+    runStep(buildListStep.get());
+    QCOMPARE(m_pkgseal->calls().filter("pkgseal dump").size(), 3);
+
+    while (deploySteps->count() > 0)
+        QVERIFY(deploySteps->removeStep(0));
+}
+
+void tst_SignStep::cancelWhileSigning()
+{
+    const auto step = makeStep(debugConfiguration(m_multi));
+    m_pkgseal->hold("sign");
+    const StepRun run = runStep(step.get(), [this](PkgsealStep *s, StepRun &r) {
+        if (r.lines.last().first == "waiting for release") {
+            s->cancel();
+            m_pkgseal->release();
+        }
+    });
+
+    // The stop was told at once; the end of the tool's run added nothing.
+    QCOMPARE(run.finished, QList<bool>{false});
+    QCOMPARE(run.lines.last(),
+             qMakePair(QString("Package sign stopped by user"), OutputFormat::ErrorMessage));
+    QVERIFY(!run.texts().contains("released"));
+    QVERIFY(!run.texts().contains("Package sign completed successfully."));
+    QCOMPARE(m_pkgseal->calls().size(), 1);
+
+    // The step runs normally afterwards; a cancel outside a run reports nothing.
+    m_pkgseal->reset();
+    const StepRun again = runStep(step.get());
+    QCOMPARE(again.finished, QList<bool>{true});
+    QSignalSpy finished(step.get(), &BuildStep::finished);
+    step->cancel();
+    QCOMPARE(finished.count(), 0);
+}
+
+void tst_SignStep::cancelWhileDumping()
+{
+    const auto step = makeStep(debugConfiguration(m_multi));
+    m_pkgseal->hold("dump");
+    m_pkgseal->setOutput("dump", "/a/x.rpm:\nGroup: developer\n/a/y.rpm:\n");
+    const StepRun run = runStep(step.get(), [this](PkgsealStep *s, StepRun &r) {
+        if (r.lines.last().first == "waiting for release") {
+            s->cancel();
+            m_pkgseal->release();
+        }
+    });
+
+    QCOMPARE(run.finished, QList<bool>{false});
+    QVERIFY(run.has("Package sign completed successfully.", OutputFormat::NormalMessage));
+    QCOMPARE(run.lines.last(),
+             qMakePair(QString("Package sign stopped by user"), OutputFormat::ErrorMessage));
+    QVERIFY(!run.texts().join('\n').contains("Note: "));
+}
+
+void tst_SignStep::deletedWhileSigning()
+{
+    // Once stopped, the step may go (its project closed) while the tool still runs.
+    auto step = new PkgsealStep(debugConfiguration(m_multi)->buildSteps(), PkgsealStep::stepId());
+    const QPointer<PkgsealStep> guard(step);
+    m_pkgseal->hold("sign");
+    const StepRun run = runStep(step, [this](PkgsealStep *s, StepRun &r) {
+        if (r.lines.last().first == "waiting for release") {
+            s->cancel();
+            QTimer::singleShot(0, [this, s] {
+                delete s;
+                m_pkgseal->release();
+            });
+        }
+    });
+
+    QVERIFY(!guard);
+    QCOMPARE(run.finished, QList<bool>{false});
+    QCOMPARE(m_pkgseal->calls().size(), 1);
+}
+
+void tst_SignStep::removedBuildStep()
+{
+    BuildConfiguration *configuration = m_multi->targets().first()->buildConfigurations().last();
+    BuildStepList *steps = configuration->buildSteps();
+    const auto step = makeStep(configuration);
+    const int buildStepIndex = steps->steps().indexOf(steps->firstOfType<KamBuildStep>());
+    QVERIFY(buildStepIndex >= 0);
+    QVERIFY(steps->removeStep(buildStepIndex));
+
+    const StepRun run = runStep(step.get());
+    QCOMPARE(run.texts(),
+             QStringList(
+                 {"Signing RPM package...", "Error: No previous \"Kelvara Build\" step found"}));
+    QCOMPARE(run.lines.last().second, OutputFormat::ErrorMessage);
+    QCOMPARE(run.finished, QList<bool>{false});
+    QVERIFY(m_pkgseal->calls().isEmpty());
+}
+
+void tst_SignStep::noPackages()
+{
+    // The Release configuration was never built.
+    const auto step = makeStep(m_single->targets().first()->buildConfigurations().last());
+    const StepRun run = runStep(step.get());
+    QCOMPARE(run.texts(),
+             QStringList({"Signing RPM package...", "Error: no package for sign found"}));
+    QCOMPARE(run.lines.last().second, OutputFormat::ErrorMessage);
+    QCOMPARE(run.finished, QList<bool>{false});
+    QVERIFY(m_pkgseal->calls().isEmpty());
+}
+
+QTEST_MAIN(tst_SignStep)
+
+#include "tst_signstep.moc"
