@@ -30,7 +30,8 @@ echo "== Building $project_dir in the build container"
 
 echo
 echo "== Signatures of the built packages"
-mapfile -t packages < <(find "$project_dir" -name '*.rpm' -newer "$sdk_dir/sdk.json" | sort)
+# The platform build step builds the active (Debug) configuration under <workspace>/build-hello-Debug.
+mapfile -t packages < <(find "$sdk_dir/workspace/build-hello-Debug/RPMS" -name '*.rpm' 2>/dev/null | sort)
 if [ ${#packages[@]} -eq 0 ]; then
     echo "No packages were built." >&2
     exit 1

@@ -88,9 +88,9 @@ void printErrors()
 
 void printVersions()
 {
-    for (const PluginSpec *spec : PluginManager::plugins()) {
-        if (spec->state() == PluginSpec::Running)
-            printf("%s %s\n", qPrintable(spec->name()), qPrintable(spec->version()));
+    for (const PluginSpec *pluginSpec : PluginManager::plugins()) {
+        if (pluginSpec->state() == PluginSpec::Running)
+            printf("%s %s\n", qPrintable(pluginSpec->name()), qPrintable(pluginSpec->version()));
     }
     fflush(stdout);
 }

@@ -26,7 +26,7 @@ private slots:
 private:
     static QStringList events() { return qApp->property("pluginEvents").toStringList(); }
     static QStringList eventsOf(const QString &kind);
-    static PluginSpec *spec(const QString &name);
+    static PluginSpec *pluginSpec(const QString &name);
     static void load(const QStringList &pluginsToLoad = {}, const QStringList &arguments = {});
 };
 
@@ -41,11 +41,11 @@ QStringList tst_PluginManager::eventsOf(const QString &kind)
     return result;
 }
 
-PluginSpec *tst_PluginManager::spec(const QString &name)
+PluginSpec *tst_PluginManager::pluginSpec(const QString &name)
 {
-    for (PluginSpec *spec : PluginManager::plugins()) {
-        if (spec->name() == name)
-            return spec;
+    for (PluginSpec *pluginSpec : PluginManager::plugins()) {
+        if (pluginSpec->name() == name)
+            return pluginSpec;
     }
     return nullptr;
 }
@@ -79,15 +79,15 @@ void tst_PluginManager::loadsInDependencyOrderAndShutsDownInReverse()
         QCOMPARE(eventsOf(QLatin1String("delayedInitialize")),
                  QStringList({"Gamma", "Beta", "Alpha"}));
         QVERIFY(PluginManager::isInitializationDone());
-        QCOMPARE(spec(QLatin1String("Gamma"))->state(), PluginSpec::Running);
-        QVERIFY(spec(QLatin1String("Gamma"))->plugin());
-        QCOMPARE(spec(QLatin1String("Gamma"))->plugin()->pluginSpec(), spec(QLatin1String("Gamma")));
+        QCOMPARE(pluginSpec(QLatin1String("Gamma"))->state(), PluginSpec::Running);
+        QVERIFY(pluginSpec(QLatin1String("Gamma"))->plugin());
+        QCOMPARE(pluginSpec(QLatin1String("Gamma"))->plugin()->pluginSpec(), pluginSpec(QLatin1String("Gamma")));
         QCOMPARE(PluginManager::loadQueue().size(), 3);
 
         qApp->setProperty("pluginEvents", QStringList());
         PluginManager::shutdown();
-        QCOMPARE(spec(QLatin1String("Alpha"))->state(), PluginSpec::Deleted);
-        QVERIFY(!spec(QLatin1String("Alpha"))->plugin());
+        QCOMPARE(pluginSpec(QLatin1String("Alpha"))->state(), PluginSpec::Deleted);
+        QVERIFY(!pluginSpec(QLatin1String("Alpha"))->plugin());
     }
     QCOMPARE(events(),
              QStringList({"Gamma: aboutToShutdown",
@@ -151,8 +151,8 @@ void tst_PluginManager::refusesPluginsWithReasons()
              qPrintable(PluginManager::errors().join(QLatin1Char('\n'))));
 
     // The refusals stop nobody else.
-    QCOMPARE(spec(QLatin1String("Gamma"))->state(), PluginSpec::Running);
-    QVERIFY(!spec(QLatin1String("Alpha"))->hasError());
+    QCOMPARE(pluginSpec(QLatin1String("Gamma"))->state(), PluginSpec::Running);
+    QVERIFY(!pluginSpec(QLatin1String("Alpha"))->hasError());
 }
 
 void tst_PluginManager::requestedSubsetLoadsWithWhatItRequires()
@@ -160,9 +160,9 @@ void tst_PluginManager::requestedSubsetLoadsWithWhatItRequires()
     PluginManager manager;
     load({QLatin1String("Beta")});
     QCOMPARE(eventsOf(QLatin1String("initialize")), QStringList({"Alpha", "Beta"}));
-    QCOMPARE(spec(QLatin1String("Gamma"))->state(), PluginSpec::Read);
-    QVERIFY(!spec(QLatin1String("Gamma"))->hasError());
-    QVERIFY(!spec(QLatin1String("Needy"))->hasError());
+    QCOMPARE(pluginSpec(QLatin1String("Gamma"))->state(), PluginSpec::Read);
+    QVERIFY(!pluginSpec(QLatin1String("Gamma"))->hasError());
+    QVERIFY(!pluginSpec(QLatin1String("Needy"))->hasError());
     // Broken metadata is reported whatever is requested; unrequested plug-ins are no errors.
     const QStringList errors = PluginManager::errors();
     QCOMPARE(errors.size(), 1);
@@ -177,7 +177,7 @@ void tst_PluginManager::passesArgumentsToEveryPlugin()
     QCOMPARE(events().filter(QLatin1String("initialize")),
              QStringList({"Alpha: initialize --build /some/project",
                           "Beta: initialize --build /some/project"}));
-    QCOMPARE(spec(QLatin1String("Beta"))->arguments(), PluginManager::arguments());
+    QCOMPARE(pluginSpec(QLatin1String("Beta"))->arguments(), PluginManager::arguments());
 }
 
 void tst_PluginManager::objectPool()

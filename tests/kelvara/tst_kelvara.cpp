@@ -191,21 +191,21 @@ void KelvaraTest::readsSpecFiles()
                "%package devel\nSummary: y\n%package -n other-tool\nSummary: z\n");
     file.close();
 
-    Kam::Internal::KamSpecFile spec;
+    Kam::Internal::KamSpecFile specFile;
     QString errorString;
-    QVERIFY(spec.read(fileName, &errorString));
-    QCOMPARE(spec.name(), QString("tool"));
-    QCOMPARE(spec.version(), QString("2.5"));
-    QCOMPARE(spec.release(), QString("3"));
-    QCOMPARE(spec.buildArch(), QString("noarch"));
-    QCOMPARE(spec.packageNames(), QStringList({"tool", "tool-devel", "other-tool"}));
+    QVERIFY(specFile.read(fileName, &errorString));
+    QCOMPARE(specFile.name(), QString("tool"));
+    QCOMPARE(specFile.version(), QString("2.5"));
+    QCOMPARE(specFile.release(), QString("3"));
+    QCOMPARE(specFile.buildArch(), QString("noarch"));
+    QCOMPARE(specFile.packageNames(), QStringList({"tool", "tool-devel", "other-tool"}));
 
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write("Summary: nameless\n");
     file.close();
-    QVERIFY(!spec.read(fileName, &errorString));
+    QVERIFY(!specFile.read(fileName, &errorString));
     QVERIFY(errorString.contains("no Name tag"));
-    QVERIFY(!spec.read(dir.filePath("missing.spec"), &errorString));
+    QVERIFY(!specFile.read(dir.filePath("missing.spec"), &errorString));
     QVERIFY(errorString.contains("missing.spec"));
 }
 
@@ -298,10 +298,10 @@ void KelvaraTest::buildsThePackagesInTheContainer()
 void KelvaraTest::failedBuildListsNoPackage()
 {
     const QString folder = copyExample(m_sdk->workspacePath() + "/broken");
-    QFile spec(folder + "/hello.spec");
-    QVERIFY(spec.open(QIODevice::Append));
-    spec.write("\n%build\nexit 3\n");
-    spec.close();
+    QFile specFile(folder + "/hello.spec");
+    QVERIFY(specFile.open(QIODevice::Append));
+    specFile.write("\n%build\nexit 3\n");
+    specFile.close();
     Project *project = openProject(folder);
     QVERIFY(project);
     KamBuildStep *step = platformStep(project);

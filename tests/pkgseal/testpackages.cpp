@@ -14,12 +14,12 @@ QString TestPackages::build(const QString &name, qint64 payloadSize)
     const QString topDirectory = m_directory + "/rpmbuild-" + name;
     QDir().mkpath(topDirectory + "/SPECS");
     const QString specPath = topDirectory + "/SPECS/" + name + ".spec";
-    QFile spec(specPath);
-    if (!spec.open(QIODevice::WriteOnly)) {
+    QFile specFile(specPath);
+    if (!specFile.open(QIODevice::WriteOnly)) {
         m_error = "cannot write " + specPath;
         return {};
     }
-    spec.write(QString("Name: %1\nVersion: 1.0\nRelease: 1\nSummary: Test package\n"
+    specFile.write(QString("Name: %1\nVersion: 1.0\nRelease: 1\nSummary: Test package\n"
                        "License: MIT\nBuildArch: noarch\n"
                        "%description\nTest package.\n"
                        "%install\nmkdir -p %{buildroot}/usr/share/%1\n"
@@ -28,7 +28,7 @@ QString TestPackages::build(const QString &name, qint64 payloadSize)
                    .arg(name)
                    .arg(payloadSize)
                    .toUtf8());
-    spec.close();
+    specFile.close();
     const TestProcess rpmbuild = TestProcess::run("rpmbuild",
                                                   {"-bb",
                                                    "--define",

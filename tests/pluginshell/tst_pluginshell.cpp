@@ -180,9 +180,9 @@ void PluginShellTest::cleanup()
 
 QObject *PluginShellTest::quillmarkPlugin() const
 {
-    for (ExtensionSystem::PluginSpec *spec : ExtensionSystem::PluginManager::plugins()) {
-        if (spec->name() == "Quillmark")
-            return spec->plugin();
+    for (ExtensionSystem::PluginSpec *pluginSpec : ExtensionSystem::PluginManager::plugins()) {
+        if (pluginSpec->name() == "Quillmark")
+            return pluginSpec->plugin();
     }
     return nullptr;
 }

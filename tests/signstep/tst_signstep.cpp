@@ -151,7 +151,7 @@ private slots:
     void noPackages();
 
 private:
-    Project *openProject(const QString &name, const QByteArray &spec);
+    Project *openProject(const QString &name, const QByteArray &specText);
     BuildConfiguration *debugConfiguration(Project *project) const;
     QStringList packagesOf(BuildConfiguration *configuration) const;
     std::unique_ptr<PkgsealStep> makeStep(BuildConfiguration *configuration) const;
@@ -221,7 +221,7 @@ void tst_SignStep::cleanup()
     QSettings().remove("Quillmark.GlobalSignCert");
 }
 
-Project *tst_SignStep::openProject(const QString &name, const QByteArray &spec)
+Project *tst_SignStep::openProject(const QString &name, const QByteArray &specText)
 {
     const QString folder = m_sdk->workspacePath() + '/' + name;
     if (!QDir().mkpath(folder))
@@ -229,7 +229,7 @@ Project *tst_SignStep::openProject(const QString &name, const QByteArray &spec)
     QFile file(folder + '/' + name + ".spec");
     if (!file.open(QIODevice::WriteOnly))
         return nullptr;
-    file.write(spec);
+    file.write(specText);
     file.close();
 
     const auto result = ProjectExplorerPlugin::openProject(folder);

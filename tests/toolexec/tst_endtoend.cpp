@@ -91,13 +91,13 @@ void tst_EndToEnd::cleanupTestCase()
 void tst_EndToEnd::buildPackage()
 {
     const QString top = m_dir.path() + "/rpmbuild";
-    QFile spec(m_dir.path() + "/tinypkg.spec");
-    QVERIFY(spec.open(QIODevice::WriteOnly));
-    spec.write(packageSpec);
-    spec.close();
+    QFile specFile(m_dir.path() + "/tinypkg.spec");
+    QVERIFY(specFile.open(QIODevice::WriteOnly));
+    specFile.write(packageSpec);
+    specFile.close();
     QProcess rpmbuild;
     rpmbuild.setProcessChannelMode(QProcess::MergedChannels);
-    rpmbuild.start("rpmbuild", {"-bb", "--define", "_topdir " + top, spec.fileName()});
+    rpmbuild.start("rpmbuild", {"-bb", "--define", "_topdir " + top, specFile.fileName()});
     QVERIFY(rpmbuild.waitForFinished(-1));
     QVERIFY2(rpmbuild.exitCode() == 0, rpmbuild.readAll().constData());
     m_builtPackage = top + "/RPMS/noarch/tinypkg-1.0-1.noarch.rpm";

@@ -52,9 +52,9 @@ public:
     void resolveDependencies();
     PluginSpec *provider(const PluginDependency &dependency) const;
     void disableDependents();
-    bool checkDependenciesLoaded(PluginSpec *spec);
+    bool checkDependenciesLoaded(PluginSpec *pluginSpec);
     void buildLoadQueue();
-    bool appendToLoadQueue(PluginSpec *spec, QVector<PluginSpec *> &circularityCheck);
+    bool appendToLoadQueue(PluginSpec *pluginSpec, QVector<PluginSpec *> &circularityCheck);
     void runDelayedInitialize();
     void stopAll();
     void deleteAll();
@@ -84,27 +84,27 @@ void PluginManagerPrivate::readPluginPaths()
             const QString filePath = dir.absoluteFilePath(file);
             if (!QLibrary::isLibrary(filePath))
                 continue;
-            auto spec = new PluginSpec;
-            spec->read(filePath);
+            auto pluginSpec = new PluginSpec;
+            pluginSpec->read(filePath);
             // Libraries in the folder that are no plug-ins of ours are not ours to report.
-            if (spec->m_loader.metaData().value(QLatin1String("IID")).toString() != pluginIID) {
-                delete spec;
+            if (pluginSpec->m_loader.metaData().value(QLatin1String("IID")).toString() != pluginIID) {
+                delete pluginSpec;
                 continue;
             }
-            if (!spec->hasError() && names.contains(spec->name()))
-                spec->setError(tr("A plugin named \"%1\" was already found.").arg(spec->name()));
-            names.insert(spec->name());
-            pluginSpecs.append(spec);
+            if (!pluginSpec->hasError() && names.contains(pluginSpec->name()))
+                pluginSpec->setError(tr("A plugin named \"%1\" was already found.").arg(pluginSpec->name()));
+            names.insert(pluginSpec->name());
+            pluginSpecs.append(pluginSpec);
         }
     }
 }
 
 PluginSpec *PluginManagerPrivate::provider(const PluginDependency &dependency) const
 {
-    for (PluginSpec *spec : pluginSpecs) {
-        if (spec->state() != PluginSpec::Invalid
-            && QString::compare(spec->name(), dependency.name, Qt::CaseInsensitive) == 0) {
-            return spec;
+    for (PluginSpec *pluginSpec : pluginSpecs) {
+        if (pluginSpec->state() != PluginSpec::Invalid
+            && QString::compare(pluginSpec->name(), dependency.name, Qt::CaseInsensitive) == 0) {
+            return pluginSpec;
         }
     }
     return nullptr;
@@ -115,18 +115,18 @@ PluginSpec *PluginManagerPrivate::provider(const PluginDependency &dependency) c
 void PluginManagerPrivate::selectRequestedPlugins()
 {
     QVector<PluginSpec *> pending;
-    for (PluginSpec *spec : qAsConst(pluginSpecs)) {
-        const bool wanted = pluginsToLoad.isEmpty() ? spec->isEnabledByDefault()
-                                                    : pluginsToLoad.contains(spec->name());
+    for (PluginSpec *pluginSpec : qAsConst(pluginSpecs)) {
+        const bool wanted = pluginsToLoad.isEmpty() ? pluginSpec->isEnabledByDefault()
+                                                    : pluginsToLoad.contains(pluginSpec->name());
         if (wanted)
-            pending.append(spec);
+            pending.append(pluginSpec);
     }
     while (!pending.isEmpty()) {
-        PluginSpec *spec = pending.takeFirst();
-        if (requested.contains(spec))
+        PluginSpec *pluginSpec = pending.takeFirst();
+        if (requested.contains(pluginSpec))
             continue;
-        requested.append(spec);
-        for (const PluginDependency &dependency : spec->dependencies()) {
+        requested.append(pluginSpec);
+        for (const PluginDependency &dependency : pluginSpec->dependencies()) {
             if (dependency.type == PluginDependency::Test)
                 continue;
             if (PluginSpec *dep = provider(dependency))
@@ -141,19 +141,19 @@ void PluginManagerPrivate::selectRequestedPlugins()
 
 void PluginManagerPrivate::resolveDependencies()
 {
-    for (PluginSpec *spec : qAsConst(requested)) {
-        if (spec->hasError())
+    for (PluginSpec *pluginSpec : qAsConst(requested)) {
+        if (pluginSpec->hasError())
             continue;
-        for (const PluginDependency &dependency : spec->dependencies()) {
+        for (const PluginDependency &dependency : pluginSpec->dependencies()) {
             if (dependency.type != PluginDependency::Required)
                 continue;
             const PluginSpec *found = provider(dependency);
             if (!found) {
-                spec->setError(
+                pluginSpec->setError(
                     tr("Could not resolve dependency '%1(%2)': no such plugin was found.")
                         .arg(dependency.name, dependency.version));
             } else if (!found->provides(dependency.name, dependency.version)) {
-                spec->setError(
+                pluginSpec->setError(
                     tr("Could not resolve dependency '%1(%2)': found version %3, which is "
                        "compatible with versions %4 to %3 only.")
                         .arg(dependency.name,
@@ -162,8 +162,8 @@ void PluginManagerPrivate::resolveDependencies()
                              found->compatVersion()));
             }
         }
-        if (!spec->hasError())
-            spec->setResolved();
+        if (!pluginSpec->hasError())
+            pluginSpec->setResolved();
     }
     disableDependents();
 }
@@ -174,21 +174,21 @@ void PluginManagerPrivate::disableDependents()
     bool changed = true;
     while (changed) {
         changed = false;
-        for (PluginSpec *spec : qAsConst(requested)) {
-            if (!spec->hasError() && !checkDependenciesLoaded(spec))
+        for (PluginSpec *pluginSpec : qAsConst(requested)) {
+            if (!pluginSpec->hasError() && !checkDependenciesLoaded(pluginSpec))
                 changed = true;
         }
     }
 }
 
-bool PluginManagerPrivate::checkDependenciesLoaded(PluginSpec *spec)
+bool PluginManagerPrivate::checkDependenciesLoaded(PluginSpec *pluginSpec)
 {
-    for (const PluginDependency &dependency : spec->dependencies()) {
+    for (const PluginDependency &dependency : pluginSpec->dependencies()) {
         if (dependency.type != PluginDependency::Required)
             continue;
         const PluginSpec *dep = provider(dependency);
         if (dep && dep->hasError()) {
-            spec->setError(tr("Cannot load plugin because dependency failed to load: %1(%2)\n"
+            pluginSpec->setError(tr("Cannot load plugin because dependency failed to load: %1(%2)\n"
                               "Reason: %3")
                                .arg(dep->name(), dep->version(), dep->errorString()));
             return false;
@@ -199,30 +199,30 @@ bool PluginManagerPrivate::checkDependenciesLoaded(PluginSpec *spec)
 
 void PluginManagerPrivate::buildLoadQueue()
 {
-    for (PluginSpec *spec : qAsConst(requested)) {
+    for (PluginSpec *pluginSpec : qAsConst(requested)) {
         QVector<PluginSpec *> circularityCheck;
-        appendToLoadQueue(spec, circularityCheck);
+        appendToLoadQueue(pluginSpec, circularityCheck);
     }
 }
 
-bool PluginManagerPrivate::appendToLoadQueue(PluginSpec *spec,
+bool PluginManagerPrivate::appendToLoadQueue(PluginSpec *pluginSpec,
                                              QVector<PluginSpec *> &circularityCheck)
 {
-    if (queue.contains(spec))
+    if (queue.contains(pluginSpec))
         return true;
-    if (spec->hasError() || spec->state() != PluginSpec::Resolved)
+    if (pluginSpec->hasError() || pluginSpec->state() != PluginSpec::Resolved)
         return false;
-    if (circularityCheck.contains(spec)) {
+    if (circularityCheck.contains(pluginSpec)) {
         QStringList names;
         for (PluginSpec *s : qAsConst(circularityCheck))
             names.append(s->name());
-        names.append(spec->name());
-        spec->setError(
+        names.append(pluginSpec->name());
+        pluginSpec->setError(
             tr("Circular dependency detected: %1").arg(names.join(QLatin1String(" -> "))));
         return false;
     }
-    circularityCheck.append(spec);
-    for (const PluginDependency &dependency : spec->dependencies()) {
+    circularityCheck.append(pluginSpec);
+    for (const PluginDependency &dependency : pluginSpec->dependencies()) {
         if (dependency.type == PluginDependency::Test)
             continue;
         PluginSpec *dep = provider(dependency);
@@ -230,13 +230,13 @@ bool PluginManagerPrivate::appendToLoadQueue(PluginSpec *spec,
             continue;
         if (!appendToLoadQueue(dep, circularityCheck)
             && dependency.type == PluginDependency::Required) {
-            spec->setError(tr("Cannot load plugin because dependency failed to load: %1(%2)\n"
+            pluginSpec->setError(tr("Cannot load plugin because dependency failed to load: %1(%2)\n"
                               "Reason: %3")
                                .arg(dep->name(), dep->version(), dep->errorString()));
             return false;
         }
     }
-    queue.append(spec);
+    queue.append(pluginSpec);
     return true;
 }
 
@@ -253,17 +253,17 @@ void PluginManagerPrivate::stopAll()
     QEventLoop loop;
     int pending = 0;
     for (auto it = queue.crbegin(); it != queue.crend(); ++it) {
-        PluginSpec *spec = *it;
-        if (!spec->plugin())
+        PluginSpec *pluginSpec = *it;
+        if (!pluginSpec->plugin())
             continue;
-        QObject::connect(spec->plugin(), &IPlugin::asynchronousShutdownFinished, &loop, [&] {
+        QObject::connect(pluginSpec->plugin(), &IPlugin::asynchronousShutdownFinished, &loop, [&] {
             if (--pending == 0)
                 loop.quit();
         });
-        if (spec->stop() == IPlugin::AsynchronousShutdown)
+        if (pluginSpec->stop() == IPlugin::AsynchronousShutdown)
             ++pending;
         else
-            QObject::disconnect(spec->plugin(),
+            QObject::disconnect(pluginSpec->plugin(),
                                 &IPlugin::asynchronousShutdownFinished,
                                 &loop,
                                 nullptr);
@@ -359,19 +359,19 @@ void PluginManager::loadPlugins()
     PluginManagerPrivate *d = m_instance->d;
     d->readPluginPaths();
     d->selectRequestedPlugins();
-    for (PluginSpec *spec : qAsConst(d->requested))
-        spec->setArguments(d->arguments);
+    for (PluginSpec *pluginSpec : qAsConst(d->requested))
+        pluginSpec->setArguments(d->arguments);
     d->resolveDependencies();
     d->buildLoadQueue();
     emit m_instance->pluginsChanged();
 
-    for (PluginSpec *spec : qAsConst(d->queue)) {
-        if (d->checkDependenciesLoaded(spec))
-            spec->loadLibrary();
+    for (PluginSpec *pluginSpec : qAsConst(d->queue)) {
+        if (d->checkDependenciesLoaded(pluginSpec))
+            pluginSpec->loadLibrary();
     }
-    for (PluginSpec *spec : qAsConst(d->queue)) {
-        if (d->checkDependenciesLoaded(spec))
-            spec->initializePlugin();
+    for (PluginSpec *pluginSpec : qAsConst(d->queue)) {
+        if (d->checkDependenciesLoaded(pluginSpec))
+            pluginSpec->initializePlugin();
     }
     for (auto it = d->queue.crbegin(); it != d->queue.crend(); ++it)
         (*it)->initializeExtensions();
@@ -421,11 +421,11 @@ bool PluginManager::hasError()
 QStringList PluginManager::errors()
 {
     QStringList result;
-    for (const PluginSpec *spec : plugins()) {
-        if (spec->hasError()) {
-            const QString name = spec->name().isEmpty() ? QDir::toNativeSeparators(spec->filePath())
-                                                        : spec->name();
-            result.append(tr("Plugin %1 not loaded: %2").arg(name, spec->errorString()));
+    for (const PluginSpec *pluginSpec : plugins()) {
+        if (pluginSpec->hasError()) {
+            const QString name = pluginSpec->name().isEmpty() ? QDir::toNativeSeparators(pluginSpec->filePath())
+                                                        : pluginSpec->name();
+            result.append(tr("Plugin %1 not loaded: %2").arg(name, pluginSpec->errorString()));
         }
     }
     return result;

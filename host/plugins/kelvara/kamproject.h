@@ -17,7 +17,7 @@ public:
 
     void requestParse() override;
 
-    // The spec as read by the last successful parse.
+    // The spec file as read by the last successful parse.
     const KamSpecFile &specFile() const { return m_specFile; }
 
 private:

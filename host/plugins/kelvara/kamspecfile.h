@@ -18,7 +18,7 @@ public:
     QString version() const { return m_version; }
     QString release() const { return m_release; }
     QString buildArch() const { return m_buildArch; }
-    // Full names of the packages the spec builds: the main package first.
+    // Full names of the packages the spec file builds: the main package first.
     QStringList packageNames() const { return m_packageNames; }
 
 private:

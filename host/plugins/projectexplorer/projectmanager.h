@@ -13,7 +13,7 @@ namespace ProjectExplorer {
 class Project;
 
 // Host: the project types the IDE can open. A type is found by the suffix of the project file
-// (e.g. "spec"); T needs a constructor T(const Utils::FilePath &projectFile).
+// (e.g. "spec" for an RPM spec file); T needs a constructor T(const Utils::FilePath &projectFile).
 class PROJECTEXPLORER_EXPORT ProjectManager
 {
 public:
