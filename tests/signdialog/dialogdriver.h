@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+#include <QString>
+
+QT_BEGIN_NAMESPACE
+class QLabel;
+class QPushButton;
+class QTextBrowser;
+QT_END_NAMESPACE
+
+namespace Utils {
+class PathChooser;
+}
+
+// Drives the widgets of a "Sign Packages" dialog the way a user does.
+class DialogDriver
+{
+public:
+    explicit DialogDriver(QDialog *dialog);
+
+    template<typename Widget>
+    Widget *widget(const char *name) const
+    {
+        return m_dialog->findChild<Widget *>(QLatin1String(name));
+    }
+    Utils::PathChooser *chooser(const char *name) const;
+    QPushButton *button(const char *name) const;
+    QLabel *label(const char *name) const;
+    QTextBrowser *browser(const char *name) const;
+
+    // Puts the tab holding the widget in front and presses and releases the button on it.
+    void press(const char *buttonName) const;
+    void showTabOf(QWidget *widget) const;
+    void choose(const char *chooserName, const QString &path) const;
+    void fillGeneration(const QString &company, const QString &key, const QString &request) const;
+    void chooseGenerationOptions(int algorithm, bool encrypt) const;
+    QString statusMessage() const;
+    // Lays the dialog out as the event loop would and saves it as
+    // <build>/tests/screenshots/signdialog-<name>.png; returns whether it was saved.
+    bool render(const QString &name) const;
+
+    static bool showsPixmap(const QLabel *label, const QPixmap &expected);
+    static bool showsNoPixmap(const QLabel *label);
+
+private:
+    QDialog *m_dialog;
+};

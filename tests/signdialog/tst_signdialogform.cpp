@@ -1,0 +1,413 @@
+#include "dialogdriver.h"
+#include "signdialogharness.h"
+
+#include "signdialog.h"
+
+#include "../common/testide.h"
+#include "../common/testsdk.h"
+
+#include <coreplugin/fileutils.h>
+#include <utils/historycompleter.h>
+#include <utils/pathchooser.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLayout>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextBrowser>
+
+#include <memory>
+
+using Quillmark::Internal::SignDialog;
+using Utils::PathChooser;
+
+namespace {
+
+const char algorithmKey[] = "KamRpmSign.History.GenerationAlgorythm";
+const char encryptKey[] = "KamRpmSign.History.GenerationEncrypt";
+
+QRect geometryIn(const QWidget *widget, const QWidget *ancestor)
+{
+    return QRect(widget->mapTo(ancestor, QPoint(0, 0)), widget->size());
+}
+
+} // namespace
+
+class tst_SignDialogForm : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void packageAreaAboveTabsStatusBarBelow();
+    void signatureViewsSideBySide();
+    void targetRowNeverVisible();
+    void texts_data();
+    void texts();
+    void summaryLabelsAndViews();
+    void renderEachTab();
+    void generationChoicesWithoutStoredSettings();
+    void generationChoicesRestoredAndStored();
+    void choosers_data();
+    void choosers();
+    void regularKeysLinkRevealsRegularKey();
+
+private:
+    std::unique_ptr<SignDialog> makeShownDialog() const;
+
+    std::unique_ptr<SignDialogHarness> m_harness;
+    std::unique_ptr<TestSdk> m_sdk;
+    std::unique_ptr<TestIde> m_ide;
+};
+
+void tst_SignDialogForm::initTestCase()
+{
+    m_harness = std::make_unique<SignDialogHarness>();
+    QVERIFY(m_harness->isValid());
+    m_sdk = std::make_unique<TestSdk>(QStringList{m_harness->runCommand()});
+    QVERIFY(m_sdk->isValid());
+    m_ide = std::make_unique<TestIde>(m_sdk->path());
+}
+
+void tst_SignDialogForm::cleanupTestCase()
+{
+    m_ide.reset();
+    m_sdk.reset();
+}
+
+std::unique_ptr<SignDialog> tst_SignDialogForm::makeShownDialog() const
+{
+    auto dialog = std::make_unique<SignDialog>(nullptr);
+    dialog->show();
+    dialog->layout()->activate();
+    QCoreApplication::processEvents();
+    return dialog;
+}
+
+void tst_SignDialogForm::packageAreaAboveTabsStatusBarBelow()
+{
+    const auto dialog = makeShownDialog();
+    const DialogDriver driver(dialog.get());
+    QCOMPARE(dialog->size(), QSize(560, 558));
+    QCOMPARE(dialog->windowTitle(), QString("Sign Packages"));
+
+    const auto tabs = driver.widget<QTabWidget>("tabWidget");
+    QCOMPARE(tabs->currentIndex(), 0);
+    QVERIFY(!tabs->documentMode());
+    const QRect tabsRect = geometryIn(tabs, dialog.get());
+    for (const char *name : {"rpmLabel",
+                             "rpmPathChooser",
+                             "developerSignatureShortLabel",
+                             "clientSignatureShortLabel",
+                             "removeSignaturePushButton"}) {
+        const QWidget *widget = driver.widget<QWidget>(name);
+        QVERIFY2(widget->isVisible(), name);
+        QVERIFY2(geometryIn(widget, dialog.get()).bottom() < tabsRect.top(), name);
+    }
+    const auto statusBar = dialog->findChild<QStatusBar *>();
+    QVERIFY(statusBar && statusBar->isVisible());
+    QVERIFY(geometryIn(statusBar, dialog.get()).top() > tabsRect.bottom());
+    QVERIFY(dialog->rect().contains(geometryIn(statusBar, dialog.get())));
+}
+
+void tst_SignDialogForm::signatureViewsSideBySide()
+{
+    const auto dialog = makeShownDialog();
+    const DialogDriver driver(dialog.get());
+    QTextBrowser *client = driver.browser("clientSignatureTextBrowser");
+    QTextBrowser *developer = driver.browser("developerSignatureTextBrowser");
+    driver.showTabOf(developer);
+    QVERIFY(!client->isVisible());
+    QVERIFY(developer->isVisible());
+
+    client->show();
+    dialog->layout()->activate();
+    const QRect clientRect = geometryIn(client, dialog.get());
+    const QRect developerRect = geometryIn(developer, dialog.get());
+    QVERIFY(clientRect.right() < developerRect.left());
+    QCOMPARE(clientRect.top(), developerRect.top());
+    QCOMPARE(client->frameShape(), QFrame::StyledPanel);
+    QCOMPARE(developer->frameShape(), QFrame::StyledPanel);
+    QCOMPARE(developer->frameShadow(), QFrame::Sunken);
+}
+
+void tst_SignDialogForm::targetRowNeverVisible()
+{
+    const auto dialog = makeShownDialog();
+    const DialogDriver driver(dialog.get());
+    const auto tabs = driver.widget<QTabWidget>("tabWidget");
+    for (int index = tabs->count() - 1; index >= 0; --index) {
+        tabs->setCurrentIndex(index);
+        QVERIFY(!driver.label("targetLabel")->isVisible());
+        QVERIFY(!driver.widget<QComboBox>("m_comboBoxBuildTargets")->isVisible());
+    }
+    QCOMPARE(driver.widget<QComboBox>("m_comboBoxBuildTargets")->count(), 0);
+}
+
+void tst_SignDialogForm::texts_data()
+{
+    QTest::addColumn<QString>("objectName");
+    QTest::addColumn<QString>("text");
+
+    const QList<QPair<const char *, const char *>> texts = {
+        {"developerKeyLabel", "Developer key"},
+        {"developerCertificateLabel", "Developer certificate"},
+        {"label", "Client key"},
+        {"clientCertificateLabel", "Client certificate"},
+        {"addSignaturePushButton", "Add signature"},
+        {"label_2", "CA certificate"},
+        {"verifySignaturePushButton", "Verify signature"},
+        {"dumpPushButton", "Dump signature"},
+        {"generatedKeyLabel", "Key"},
+        {"generatedCertLabel", "Request"},
+        {"companyNameLabel", "Company name"},
+        {"generationKeyEncryptCheckBox", "Encrypt"},
+        {"genReqButton", "Generate"},
+        {"targetLabel", "Target"},
+        {"rpmLabel", "RPM package"},
+        {"removeSignaturePushButton", "Remove signature"},
+        {"signStateLabel", ""},
+        {"verifyIconLabel", ""},
+        {"verifyLabel", ""},
+        {"generateLabel", ""},
+        {"developerSignatureShortLabel", ""},
+        {"clientSignatureShortLabel", ""},
+    };
+    for (const auto &entry : texts)
+        QTest::newRow(entry.first) << QString(entry.first) << QString(entry.second);
+}
+
+void tst_SignDialogForm::texts()
+{
+    QFETCH(QString, objectName);
+    QFETCH(QString, text);
+    SignDialog dialog(nullptr);
+    QWidget *widget = dialog.findChild<QWidget *>(objectName);
+    QVERIFY(widget);
+    QCOMPARE(widget->property("text").toString(), text);
+}
+
+void tst_SignDialogForm::summaryLabelsAndViews()
+{
+    SignDialog dialog(nullptr);
+    const DialogDriver driver(&dialog);
+    const auto tabs = driver.widget<QTabWidget>("tabWidget");
+    QCOMPARE(tabs->tabText(0), QString("Sign"));
+    QCOMPARE(tabs->tabText(1), QString("Verify"));
+    QCOMPARE(tabs->tabText(2), QString("Certificate generation"));
+    QCOMPARE(tabs->widget(0)->objectName(), QString("signTab"));
+    QCOMPARE(tabs->widget(1)->objectName(), QString("verifyTab"));
+    QCOMPARE(tabs->widget(2)->objectName(), QString("rpmSignRequestTab"));
+
+    QLabel *developerSummary = driver.label("developerSignatureShortLabel");
+    QLabel *clientSummary = driver.label("clientSignatureShortLabel");
+    QCOMPARE(developerSummary->minimumHeight(), 45);
+    QCOMPARE(clientSummary->minimumHeight(), 40);
+    QCOMPARE(developerSummary->font().pointSize(), 8);
+    QCOMPARE(clientSummary->font().pointSize(), 8);
+
+    QCOMPARE(driver.browser("clientSignatureTextBrowser")->toolTip(),
+             QString("<html><head/><body><p>Client signature dump</p></body></html>"));
+    QCOMPARE(driver.browser("developerSignatureTextBrowser")->toolTip(),
+             QString("<html><head/><body><p>Developer signature dump</p></body></html>"));
+    QCOMPARE(driver.browser("opensslStatusLabel")->frameShape(), QFrame::NoFrame);
+    QCOMPARE(driver.label("regularKeysLabel")->toolTip(),
+             QString("NOTE: Move keys to workspace folder, if you change it"));
+    QVERIFY(driver.label("regularKeysLabel")->wordWrap());
+    QCOMPARE(driver.chooser("caCertificatePathChooser")->toolTip(),
+             QString("Path to PEM-encoded bundle with root certificates. If not set, default "
+                     "value will be used."));
+}
+
+void tst_SignDialogForm::renderEachTab()
+{
+    const auto dialog = makeShownDialog();
+    const DialogDriver driver(dialog.get());
+    const auto tabs = driver.widget<QTabWidget>("tabWidget");
+    const QStringList names = {"sign", "verify", "generation"};
+    for (int index = 0; index < names.size(); ++index) {
+        tabs->setCurrentIndex(index);
+        QVERIFY(driver.render(names.at(index)));
+        const QImage image(TestIde::buildDir() + "/tests/screenshots/signdialog-" + names.at(index)
+                           + ".png");
+        QCOMPARE(image.size(), dialog->size() * dialog->devicePixelRatioF());
+        // The tab page is really painted: its area is not one flat color.
+        const QImage page = image.copy(geometryIn(tabs->currentWidget(), dialog.get()));
+        bool varied = false;
+        for (int y = 0; y < page.height() && !varied; ++y) {
+            for (int x = 0; x < page.width() && !varied; ++x)
+                varied = page.pixel(x, y) != page.pixel(0, 0);
+        }
+        QVERIFY2(varied, qPrintable(names.at(index)));
+    }
+}
+
+void tst_SignDialogForm::generationChoicesWithoutStoredSettings()
+{
+    {
+        QSettings settings;
+        settings.remove(algorithmKey);
+        settings.remove(encryptKey);
+    }
+    SignDialog dialog(nullptr);
+    const DialogDriver driver(&dialog);
+    const auto algorithms = driver.widget<QComboBox>("generationKeyAlgoComboBox");
+    QCOMPARE(algorithms->count(), 2);
+    QCOMPARE(algorithms->itemText(0), QString("RSA (2048)"));
+    QCOMPARE(algorithms->itemText(1), QString("GOST R 34.10-2012 (256)"));
+    QCOMPARE(algorithms->currentIndex(), 0);
+    QVERIFY(driver.widget<QCheckBox>("generationKeyEncryptCheckBox")->isChecked());
+}
+
+void tst_SignDialogForm::generationChoicesRestoredAndStored()
+{
+    {
+        QSettings settings;
+        settings.setValue(algorithmKey, 1);
+        settings.setValue(encryptKey, false);
+    }
+    {
+        SignDialog dialog(nullptr);
+        const DialogDriver driver(&dialog);
+        const auto algorithms = driver.widget<QComboBox>("generationKeyAlgoComboBox");
+        const auto encrypt = driver.widget<QCheckBox>("generationKeyEncryptCheckBox");
+        QCOMPARE(algorithms->currentIndex(), 1);
+        QVERIFY(!encrypt->isChecked());
+
+        algorithms->setCurrentIndex(0);
+        QTest::mouseClick(encrypt, Qt::LeftButton, {}, QPoint(4, encrypt->height() / 2));
+        QVERIFY(encrypt->isChecked());
+        // Nothing is stored before the dialog goes.
+        QCOMPARE(QSettings().value(algorithmKey).toInt(), 1);
+    }
+    const QSettings settings;
+    QCOMPARE(settings.value(algorithmKey).toInt(), 0);
+    QCOMPARE(settings.value(encryptKey).toBool(), true);
+}
+
+void tst_SignDialogForm::choosers_data()
+{
+    QTest::addColumn<QString>("objectName");
+    QTest::addColumn<QString>("historyKey");
+    QTest::addColumn<QString>("placeholder");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("mustExist");
+
+    const QString pemTitle = "Select Privacy-Enhanced Mail container";
+    const QString pemFilter = "Privacy-Enhanced Mail container (*.pem)";
+    QTest::newRow("package") << "rpmPathChooser"
+                             << "KamRpmSign.Data.Completer.RpmPackage"
+                             << "Select RPM package"
+                             << "Select RPM package"
+                             << "RPM package (*.rpm)" << int(PathChooser::File) << true;
+    QTest::newRow("developer key")
+        << "developerKeyPathChooser"
+        << "KamRpmSign.Data.Completer.DeveloperKey"
+        << "Select key file (*.pem)" << pemTitle << pemFilter << int(PathChooser::File) << true;
+    QTest::newRow("developer certificate")
+        << "developerCertificatePathChooser"
+        << "KamRpmSign.Data.Completer.DeveloperCertificate"
+        << "Select certificate (*.pem)" << pemTitle << pemFilter << int(PathChooser::File) << true;
+    QTest::newRow("client key") << "clientKeyPathChooser"
+                                << "KamRpmSign.Data.Completer.ClientKey"
+                                << "Select key file (*.pem)" << pemTitle << pemFilter
+                                << int(PathChooser::File) << true;
+    QTest::newRow("client certificate")
+        << "clientCertificatePathChooser"
+        << "KamRpmSign.Data.Completer.ClientCertificate"
+        << "Select certificate (*.pem)" << pemTitle << pemFilter << int(PathChooser::File) << true;
+    QTest::newRow("ca certificate")
+        << "caCertificatePathChooser"
+        << "KamRpmSign.Data.Completer.CaCertificate"
+        << "Select root certificate" << pemTitle << pemFilter << int(PathChooser::File) << true;
+    QTest::newRow("generated key") << "generatedKeyPathChooser"
+                                   << "KamRpmSign.Data.Completer.GeneratedKey"
+                                   << "Specify path to save key file or select existing key file"
+                                   << pemTitle << pemFilter << int(PathChooser::SaveFile) << false;
+    QTest::newRow("generated request")
+        << "generatedReqPathChooser"
+        << "KamRpmSign.Data.Completer.GeneratedCsr"
+        << "Specify path to save Certificate Signing Request file" << pemTitle << pemFilter
+        << int(PathChooser::SaveFile) << false;
+}
+
+void tst_SignDialogForm::choosers()
+{
+    QFETCH(QString, objectName);
+    QFETCH(QString, historyKey);
+    QFETCH(QString, placeholder);
+    QFETCH(QString, title);
+    QFETCH(QString, filter);
+    QFETCH(int, kind);
+    QFETCH(bool, mustExist);
+
+    const auto dialog = makeShownDialog();
+    PathChooser *chooser = dialog->findChild<PathChooser *>(objectName);
+    QVERIFY(chooser);
+    QCOMPARE(chooser->lineEdit()->placeholderText(), placeholder);
+    QCOMPARE(chooser->promptDialogTitle(), title);
+    QCOMPARE(chooser->promptDialogFilter(), filter);
+    QCOMPARE(int(chooser->expectedKind()), kind);
+    QAbstractButton *browse = chooser->buttonAtIndex(0);
+    QVERIFY(browse);
+    QVERIFY(browse->text().isEmpty());
+    QVERIFY(!browse->icon().isNull());
+    QVERIFY(chooser->isEnabled());
+
+    // An empty field is no error (it shows the placeholder).
+    QVERIFY(chooser->errorMessage().isEmpty());
+    const QString missing = m_harness->filePath("missing.pem");
+    chooser->lineEdit()->setText(missing);
+    QCOMPARE(chooser->isValid(), !mustExist);
+    QCOMPARE(chooser->errorMessage(), mustExist ? QString("File does not exist") : QString());
+    QCOMPARE(chooser->filePath().toString(), missing);
+    const QString existing = m_harness->writeFile("existing.pem", "x");
+    chooser->lineEdit()->setText(existing);
+    QVERIFY(chooser->isValid());
+
+    // What the user confirms goes into the chooser's own history.
+    chooser->lineEdit()->setFocus();
+    QTest::keyClick(chooser->lineEdit(), Qt::Key_Return);
+    QCoreApplication::processEvents();
+    QCOMPARE(Utils::HistoryCompleter(historyKey).historyItem(), existing);
+}
+
+void tst_SignDialogForm::regularKeysLinkRevealsRegularKey()
+{
+    const auto dialog = makeShownDialog();
+    const DialogDriver driver(dialog.get());
+    QLabel *label = driver.label("regularKeysLabel");
+    const QString folder = QDir::toNativeSeparators(m_sdk->path() + "/package-signing");
+    QCOMPARE(label->text(),
+             "<html><head/><body><p>For the <span style=\" font-weight:700;\">regular</span> "
+             "profile, the key and certificate can be found in the <a href=\""
+                 + folder
+                 + "\"><span style=\" text-decoration: underline; color:#2980b9;\">folder</span>"
+                   "</a></p></body></html>");
+
+    // Click along the label until the link answers, as a user's pointer would find it.
+    QSignalSpy activated(label, &QLabel::linkActivated);
+    for (int y = 2; y < label->height() && activated.isEmpty(); y += 3) {
+        for (int x = 2; x < label->width() && activated.isEmpty(); x += 4)
+            QTest::mouseClick(label, Qt::LeftButton, {}, QPoint(x, y));
+    }
+    QCOMPARE(activated.count(), 1);
+    QCOMPARE(Core::FileUtils::lastShownInGraphicalShell(),
+             folder + QDir::separator() + "regular_key.pem");
+}
+
+QTEST_MAIN(tst_SignDialogForm)
+
+#include "tst_signdialogform.moc"
