@@ -72,3 +72,13 @@ function(add_ide_test name)
     LABELS "${ARG_LABELS}"
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUILLMARK_BUILD_DIR=${CMAKE_BINARY_DIR};QUILLMARK_SOURCE_DIR=${CMAKE_SOURCE_DIR};HOME=${CMAKE_BINARY_DIR}/tests/home;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/tests/home/.config")
 endfunction()
+
+# Adds every direct subfolder of the current source folder that holds a CMakeLists.txt.
+macro(add_all_subdirectories)
+  file(GLOB _subdirectories LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(_subdirectory IN LISTS _subdirectories)
+    if(IS_DIRECTORY ${_subdirectory} AND EXISTS ${_subdirectory}/CMakeLists.txt)
+      add_subdirectory(${_subdirectory})
+    endif()
+  endforeach()
+endmacro()

@@ -20,7 +20,7 @@
     <name>Quillmark::Internal::Pkgseal</name>
     <message>
         <source>Filed to generate CSR</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось создать запрос на сертификат</translation>
     </message>
 </context>
 <context>
@@ -62,7 +62,7 @@
     <name>Quillmark::Internal::PkgsealWidget</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished"></translation>
+        <translation>Form</translation>
     </message>
     <message>
         <source>Command:</source>
@@ -70,7 +70,7 @@
     </message>
     <message>
         <source>pkgseal</source>
-        <translation type="unfinished"></translation>
+        <translation>pkgseal</translation>
     </message>
     <message>
         <source>Key:</source>
@@ -123,11 +123,11 @@
     <name>Quillmark::Internal::SignDialog</name>
     <message>
         <source>Select Privacy-Enhanced Mail container</source>
-        <translation type="unfinished"></translation>
+        <translation>Выберите контейнер Privacy-Enhanced Mail</translation>
     </message>
     <message>
         <source>Privacy-Enhanced Mail container (*.pem)</source>
-        <translation type="unfinished"></translation>
+        <translation>Контейнер Privacy-Enhanced Mail (*.pem)</translation>
     </message>
     <message>
         <source>Select key file (*.pem)</source>
@@ -151,23 +151,23 @@
     </message>
     <message>
         <source>Path to PEM-encoded bundle with root certificates. If not set, default value will be used.</source>
-        <translation type="unfinished"></translation>
+        <translation>Путь к набору корневых сертификатов в формате PEM. Если не задан, используется значение по умолчанию.</translation>
     </message>
     <message>
         <source>Specify path to save key file or select existing key file</source>
-        <translation type="unfinished"></translation>
+        <translation>Укажите, куда сохранить ключ, или выберите существующий ключ</translation>
     </message>
     <message>
         <source>Specify path to save Certificate Signing Request file</source>
-        <translation type="unfinished"></translation>
+        <translation>Укажите, куда сохранить запрос на подпись сертификата</translation>
     </message>
     <message>
         <source>RSA (2048)</source>
-        <translation type="unfinished"></translation>
+        <translation>RSA (2048)</translation>
     </message>
     <message>
         <source>GOST R 34.10-2012 (256)</source>
-        <translation type="unfinished"></translation>
+        <translation>ГОСТ Р 34.10-2012 (256)</translation>
     </message>
     <message>
         <source>File does not exist</source>
@@ -238,11 +238,11 @@
     </message>
     <message>
         <source>NOTE: Move keys to workspace folder, if you change it</source>
-        <translation type="unfinished"></translation>
+        <translation>ВНИМАНИЕ: при смене рабочей папки перенесите ключи в неё</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;For the &lt;span style=&quot; font-weight:700;&quot;&gt;regular&lt;/span&gt; profile, the key and certificate can be found in the &lt;a href=&quot;%folder_link%&quot;&gt;&lt;span style=&quot; text-decoration: underline; color:#2980b9;&quot;&gt;folder&lt;/span&gt;&lt;/a&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Ключ и сертификат профиля &lt;span style=&quot; font-weight:700;&quot;&gt;regular&lt;/span&gt; находятся в &lt;a href=&quot;%folder_link%&quot;&gt;&lt;span style=&quot; text-decoration: underline; color:#2980b9;&quot;&gt;папке&lt;/span&gt;&lt;/a&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>Add signature</source>
@@ -266,11 +266,11 @@
     </message>
     <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Client signature dump&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Подпись клиента&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Developer signature dump&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Подпись разработчика&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>Certificate generation</source>
