@@ -54,7 +54,7 @@ void KelvaraPlugin::createToolsMenu()
     menu->menu()->setTitle(tr("&Kelvara"));
     Core::ActionContainer *menuBar = Core::ActionManager::actionContainer(Core::Constants::MENU_BAR);
     QTC_ASSERT(menuBar, return );
-    menuBar->addMenu(menu);
+    menuBar->addMenu(menu, Core::Constants::G_TOOLS);
 }
 
 } // namespace Internal
