@@ -13,8 +13,7 @@ private slots:
     void initTestCase();
     void versionListsPluginsAndRefusals();
     void pluginsGetTheArgumentsTheAppDoesNotTake();
-    void sdkDefaultsToDemoSdkBesideTheInstallation();
-    void sdkFromEnvironmentIsKept();
+    void sdkDefaultsToDemoSdkUnlessSetInEnvironment();
     void unknownTriggerIsReported();
     void missingOptionValueIsAnError();
 
@@ -103,20 +102,17 @@ void tst_IdeProcess::pluginsGetTheArgumentsTheAppDoesNotTake()
                           "Alpha: deleted"}));
 }
 
-void tst_IdeProcess::sdkDefaultsToDemoSdkBesideTheInstallation()
+void tst_IdeProcess::sdkDefaultsToDemoSdkUnlessSetInEnvironment()
 {
-    const Result result = run({"--trigger", "QtCreator.Exit"}, environment());
+    QProcessEnvironment env = environment();
+    Result result = run({"--trigger", "QtCreator.Exit"}, env);
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(result.out.contains("Alpha: delayedInitialize sdk=" + m_installation.path()
                                  + "/demo-sdk"),
              qPrintable(result.out.join(QLatin1Char('\n'))));
-}
 
-void tst_IdeProcess::sdkFromEnvironmentIsKept()
-{
-    QProcessEnvironment env = environment();
     env.insert(QLatin1String("KELVARA_SDK_DIR"), QLatin1String("/opt/some-sdk"));
-    const Result result = run({"--trigger", "QtCreator.Exit"}, env);
+    result = run({"--trigger", "QtCreator.Exit"}, env);
     QCOMPARE(result.exitCode, 0);
     QVERIFY(result.out.contains(QLatin1String("Alpha: delayedInitialize sdk=/opt/some-sdk")));
 }
@@ -144,13 +140,11 @@ void tst_IdeProcess::unknownTriggerIsReported()
 
 void tst_IdeProcess::missingOptionValueIsAnError()
 {
-    QProcess ide;
-    ide.setProcessEnvironment(environment());
-    ide.start(m_ide, {"--sdk"});
-    QVERIFY(ide.waitForFinished(-1));
-    QCOMPARE(ide.exitCode(), 2);
-    QVERIFY(ide.readAllStandardError().contains(
-        "The option --sdk needs a value.\n\nUsage: kelvara-ide"));
+    const Result result = run({"--sdk"}, environment());
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY2(result.err.contains(
+                 QLatin1String("The option --sdk needs a value.\n\nUsage: kelvara-ide")),
+             qPrintable(result.err));
 }
 
 QTEST_GUILESS_MAIN(tst_IdeProcess)

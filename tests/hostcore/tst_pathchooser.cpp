@@ -26,8 +26,7 @@ private slots:
     void initTestCase();
     void validationByKind_data();
     void validationByKind();
-    void invalidTextIsShownAsError();
-    void ownValidationFunction();
+    void errorDisplayAndOwnValidation();
     void pathSignals();
     void typingAndEditingFinished();
     void historyIsKeptAndRestored();
@@ -37,7 +36,7 @@ private slots:
 
 private:
     QString makeFile(const QString &name);
-    static void typeInto(PathChooser *chooser, const QString &text);
+    void whenFileDialogOpens(QTimer *poll, const std::function<void(QFileDialog *)> &answer);
 
     QTemporaryDir m_dir;
     QTemporaryDir m_settingsDir;
@@ -61,10 +60,17 @@ QString tst_PathChooser::makeFile(const QString &name)
     return file.fileName();
 }
 
-void tst_PathChooser::typeInto(PathChooser *chooser, const QString &text)
+// Answers the modal file dialog that the browse button opens.
+void tst_PathChooser::whenFileDialogOpens(QTimer *poll,
+                                          const std::function<void(QFileDialog *)> &answer)
 {
-    chooser->lineEdit()->clear();
-    QTest::keyClicks(chooser->lineEdit(), text);
+    connect(poll, &QTimer::timeout, this, [poll, answer] {
+        if (auto dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            poll->stop();
+            answer(dialog);
+        }
+    });
+    poll->start(10);
 }
 
 void tst_PathChooser::validationByKind_data()
@@ -74,30 +80,24 @@ void tst_PathChooser::validationByKind_data()
     QTest::addColumn<QString>("error"); // empty: valid
 
     const QString notExist = QLatin1String("The path \"%1\" does not exist.");
-    QTest::newRow("file exists") << PathChooser::File << "key.pem"
-                                 << "";
+    QTest::newRow("file exists") << PathChooser::File << "key.pem" << QString();
     QTest::newRow("file missing") << PathChooser::File << "nokey.pem" << notExist;
     QTest::newRow("file is folder") << PathChooser::File << "folder"
                                     << "The path \"%1\" is not a file.";
-    QTest::newRow("folder exists") << PathChooser::ExistingDirectory << "folder"
-                                   << "";
+    QTest::newRow("folder exists") << PathChooser::ExistingDirectory << "folder" << QString();
     QTest::newRow("folder missing") << PathChooser::ExistingDirectory << "nofolder" << notExist;
     QTest::newRow("folder is file") << PathChooser::ExistingDirectory << "key.pem"
                                     << "The path \"%1\" is not a directory.";
-    QTest::newRow("new folder") << PathChooser::Directory << "nofolder"
-                                << "";
-    QTest::newRow("save new file") << PathChooser::SaveFile << "new.pem"
-                                   << "";
-    QTest::newRow("save over file") << PathChooser::SaveFile << "key.pem"
-                                    << "";
+    QTest::newRow("new folder") << PathChooser::Directory << "nofolder" << QString();
+    QTest::newRow("save new file") << PathChooser::SaveFile << "new.pem" << QString();
+    QTest::newRow("save over file") << PathChooser::SaveFile << "key.pem" << QString();
     QTest::newRow("save in missing folder") << PathChooser::SaveFile << "nofolder/new.pem"
                                             << "The directory \"%2\" does not exist.";
     QTest::newRow("save onto folder") << PathChooser::SaveFile << "folder"
                                       << "The path \"%1\" is not a file.";
     QTest::newRow("command not executable") << PathChooser::ExistingCommand << "key.pem"
                                             << "The path \"%1\" is not an executable file.";
-    QTest::newRow("anything") << PathChooser::Any << "no/such/thing"
-                              << "";
+    QTest::newRow("anything") << PathChooser::Any << "no/such/thing" << QString();
 }
 
 void tst_PathChooser::validationByKind()
@@ -108,7 +108,6 @@ void tst_PathChooser::validationByKind()
 
     PathChooser chooser;
     chooser.setExpectedKind(kind);
-    QCOMPARE(chooser.expectedKind(), kind);
     const QString fullPath = m_dir.filePath(path);
     chooser.setPath(fullPath);
     QString expectedError = error;
@@ -120,28 +119,22 @@ void tst_PathChooser::validationByKind()
              error.isEmpty() ? FancyLineEdit::Valid : FancyLineEdit::Invalid);
 }
 
-void tst_PathChooser::invalidTextIsShownAsError()
+void tst_PathChooser::errorDisplayAndOwnValidation()
 {
     PathChooser chooser;
     chooser.setExpectedKind(PathChooser::File);
     chooser.setPath(m_dir.filePath(QLatin1String("missing.pem")));
-    QCOMPARE(chooser.lineEdit()->palette().color(QPalette::Active, QPalette::Text), QColor(Qt::red));
+    const auto textColor = [&] {
+        return chooser.lineEdit()->palette().color(QPalette::Active, QPalette::Text);
+    };
+    QCOMPARE(textColor(), QColor(Qt::red));
     QCOMPARE(chooser.lineEdit()->toolTip(), chooser.errorMessage());
-
     chooser.setPath(QString());
     QCOMPARE(chooser.errorMessage(), QLatin1String("The path must not be empty."));
-
     chooser.setPath(m_dir.filePath(QLatin1String("key.pem")));
-    QVERIFY(chooser.isValid());
-    QVERIFY(chooser.lineEdit()->palette().color(QPalette::Active, QPalette::Text)
-            != QColor(Qt::red));
+    QVERIFY(textColor() != QColor(Qt::red));
     QVERIFY(chooser.lineEdit()->toolTip().isEmpty());
-}
 
-void tst_PathChooser::ownValidationFunction()
-{
-    PathChooser chooser;
-    chooser.setExpectedKind(PathChooser::File);
     chooser.setValidationFunction([](FancyLineEdit *, QString *) { return true; });
     chooser.setPath(m_dir.filePath(QLatin1String("missing.pem")));
     QVERIFY(chooser.isValid());
@@ -176,7 +169,6 @@ void tst_PathChooser::pathSignals()
     QCOMPARE(pathChanged.last().first().toString(), key);
     QCOMPARE(rawPathChanged.last().first().toString(), unclean);
     QCOMPARE(chooser.rawPath(), unclean);
-    QCOMPARE(chooser.path(), key);
     QCOMPARE(chooser.filePath(), FilePath::fromString(key));
     QCOMPARE(validChanged.count(), 1);
     QCOMPARE(validChanged.last().first().toBool(), true);
@@ -225,7 +217,6 @@ void tst_PathChooser::historyIsKeptAndRestored()
         PathChooser chooser;
         chooser.setExpectedKind(PathChooser::File);
         chooser.setHistoryCompleter(QLatin1String("Test.History.Key"));
-        QVERIFY(chooser.path().isEmpty());
         chooser.setPath(key);
         emit chooser.lineEdit()->editingFinished();
         QCoreApplication::processEvents(); // the entry is added after the edit settles
@@ -237,7 +228,6 @@ void tst_PathChooser::historyIsKeptAndRestored()
     PathChooser notRestoring;
     notRestoring.setHistoryCompleter(QLatin1String("Test.History.Key"));
     QVERIFY(notRestoring.path().isEmpty());
-    QVERIFY(notRestoring.lineEdit()->completer());
     QCOMPARE(notRestoring.lineEdit()->completer()->model()->rowCount(), 1);
 
     PathChooser restoring;
@@ -285,7 +275,6 @@ void tst_PathChooser::browseOpensDialogWithPromptAndTakesChoice()
 
     QAbstractButton *browse = chooser.buttonAtIndex(0);
     QVERIFY(browse);
-    QCOMPARE(browse->text(), PathChooser::browseButtonLabel());
     QCOMPARE(browse->text(), QLatin1String("Browse..."));
     QVERIFY(!chooser.buttonAtIndex(1));
 
@@ -293,18 +282,13 @@ void tst_PathChooser::browseOpensDialogWithPromptAndTakesChoice()
     QString directory;
     QStringList filters;
     QTimer poll;
-    connect(&poll, &QTimer::timeout, this, [&] {
-        auto dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        poll.stop();
+    whenFileDialogOpens(&poll, [&](QFileDialog *dialog) {
         title = dialog->windowTitle();
         directory = dialog->directory().absolutePath();
         filters = dialog->nameFilters();
         dialog->selectFile(package);
         static_cast<QDialog *>(dialog)->accept();
     });
-    poll.start(10);
     QSignalSpy browsingFinished(&chooser, &PathChooser::browsingFinished);
     QSignalSpy pathChanged(&chooser, &PathChooser::pathChanged);
     browse->click();
@@ -329,16 +313,11 @@ void tst_PathChooser::browseCancelledKeepsPath()
     QString directory;
     QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
     QTimer poll;
-    connect(&poll, &QTimer::timeout, this, [&] {
-        auto dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        poll.stop();
+    whenFileDialogOpens(&poll, [&](QFileDialog *dialog) {
         directory = dialog->directory().absolutePath();
         mode = dialog->acceptMode();
         dialog->reject();
     });
-    poll.start(10);
     chooser.buttonAtIndex(0)->click();
     QCOMPARE(mode, QFileDialog::AcceptSave);
     QCOMPARE(directory, QDir(m_dir.path()).absolutePath());

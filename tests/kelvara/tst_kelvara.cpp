@@ -80,10 +80,9 @@ private slots:
     void opensAPlatformProject();
     void buildsThePackagesInTheContainer_data();
     void buildsThePackagesInTheContainer();
+    void failedBuildListsNoPackage_data();
     void failedBuildListsNoPackage();
-    void refusesAProjectTheContainerCannotSee();
     void cancelKillsTheBuild();
-    void workspaceLocationFallsBackToTheSdk();
     void listenerAttachesAndDetachesPlatformProjects();
     void toolsMenuIsInTheMenuBar();
 
@@ -293,43 +292,51 @@ void KelvaraTest::buildsThePackagesInTheContainer()
     QVERIFY(build(step->stepList()));
     QCOMPARE(step->deployablePackagesFileNames(), packages);
     SessionManager::removeProject(project);
+
+    // Without a location of its own the workspace is the SDK's.
+    Kam::Internal::KamSettings::setWorkspaceLocation(QString());
+    QCOMPARE(Kam::Internal::KamSettings::workspaceLocation(), m_sdk->workspacePath());
+}
+
+void KelvaraTest::failedBuildListsNoPackage_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("outside");
+    QTest::addColumn<bool>("container");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("failing build") << "broken" << false << true << QString();
+    QTest::newRow("outside the workspace")
+        << "hello" << true << true << QString("is neither inside the workspace");
+    QTest::newRow("no build container")
+        << "nocontainer" << false << false << QString("No build container");
 }
 
 void KelvaraTest::failedBuildListsNoPackage()
 {
-    const QString folder = copyExample(m_sdk->workspacePath() + "/broken");
-    QFile specFile(folder + "/hello.spec");
-    QVERIFY(specFile.open(QIODevice::Append));
-    specFile.write("\n%build\nexit 3\n");
-    specFile.close();
+    QFETCH(QString, name);
+    QFETCH(bool, outside);
+    QFETCH(bool, container);
+    QFETCH(QString, message);
+    if (!container) {
+        m_sdk->setRunCommands({});
+        QVERIFY(m_sdk->save());
+    }
+    QTemporaryDir outsideDir;
+    const QString folder = copyExample((outside ? outsideDir.path() : m_sdk->workspacePath()) + '/'
+                                       + name);
+    if (message.isEmpty()) {
+        QFile specFile(folder + "/hello.spec");
+        QVERIFY(specFile.open(QIODevice::Append));
+        specFile.write("\n%build\nexit 3\n");
+    }
     Project *project = openProject(folder);
     QVERIFY(project);
     KamBuildStep *step = platformStep(project);
 
-    QVERIFY(!build(step->stepList()));
-    QVERIFY(step->deployablePackagesFileNames().isEmpty());
-}
-
-void KelvaraTest::refusesAProjectTheContainerCannotSee()
-{
-    QTemporaryDir outside;
-    const QString folder = copyExample(outside.filePath("hello"));
-    Project *project = openProject(folder);
-    QVERIFY(project);
     QStringList output;
-    QVERIFY(!build(platformStep(project)->stepList(), &output));
-    QVERIFY2(output.join('\n').contains("is neither inside the workspace"),
-             qPrintable(output.join('\n')));
-    SessionManager::removeProject(project);
-
-    m_sdk->setRunCommands({});
-    QVERIFY(m_sdk->save());
-    const QString inside = copyExample(m_sdk->workspacePath() + "/nocontainer");
-    project = openProject(inside);
-    QVERIFY(project);
-    output.clear();
-    QVERIFY(!build(platformStep(project)->stepList(), &output));
-    QVERIFY2(output.join('\n').contains("No build container"), qPrintable(output.join('\n')));
+    QVERIFY(!build(step->stepList(), &output));
+    QVERIFY2(output.join('\n').contains(message), qPrintable(output.join('\n')));
+    QVERIFY(step->deployablePackagesFileNames().isEmpty());
 }
 
 void KelvaraTest::cancelKillsTheBuild()
@@ -358,16 +365,6 @@ void KelvaraTest::cancelKillsTheBuild()
     QVERIFY(finished.count() > 0 || finished.wait(30000));
     QCOMPARE(finished.last().at(0).toBool(), false);
     QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists("/proc/" + pid), 30000);
-}
-
-void KelvaraTest::workspaceLocationFallsBackToTheSdk()
-{
-    using Kam::Internal::KamSettings;
-    QCOMPARE(KamSettings::workspaceLocation(), m_sdk->workspacePath());
-    KamSettings::setWorkspaceLocation("/somewhere/else");
-    QCOMPARE(KamSettings::workspaceLocation(), QString("/somewhere/else"));
-    KamSettings::setWorkspaceLocation(QString());
-    QCOMPARE(KamSettings::workspaceLocation(), m_sdk->workspacePath());
 }
 
 void KelvaraTest::listenerAttachesAndDetachesPlatformProjects()

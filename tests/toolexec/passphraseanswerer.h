@@ -36,7 +36,6 @@ public:
     static void press(Quillmark::Internal::PasswordDialogPrivate *dialog, int standardButton);
 
     QStringList prompts() const { return m_prompts; }
-    int unansweredActions() const { return m_actions.size(); }
 
 private:
     void answerOpenDialog();

@@ -42,9 +42,8 @@ private slots:
     void cleanupTestCase();
     void init();
 
-    void signWithTheDeveloperPair();
+    void signVerifyAndRemoveWithTheDeveloperPair();
     void signWithDeveloperAndClientPairs();
-    void removeSignature();
     void encryptedKeyAnsweredThroughTheDialog();
     void cancelledPromptLeavesThePackage();
     void requestWithANewEncryptedKey();
@@ -53,6 +52,11 @@ private slots:
 private:
     QString workspace() const { return Kam::Internal::KamSettings::workspaceLocation(); }
     QString key(const QString &name) const { return workspace() + "/keys/" + name; }
+    KeySet developerPair(const QString &keyName = "developer-key.pem") const
+    {
+        return {"", "", key("developer-cert.pem"), key(keyName), ""};
+    }
+    KeySet rootCa(const QString &name) const { return {"", "", "", "", key(name)}; }
     QByteArray dumpText();
     void buildPackage();
 
@@ -117,22 +121,26 @@ QByteArray tst_EndToEnd::dumpText()
     return succeeded(result) ? result.output : QByteArray("dump failed: " + result.errorOutput);
 }
 
-void tst_EndToEnd::signWithTheDeveloperPair()
+void tst_EndToEnd::signVerifyAndRemoveWithTheDeveloperPair()
 {
     Pkgseal tool;
-    QSignalSpy outputSpy(&tool, &SignTool::addOutput);
-    const RunResult signResult
-        = tool.sign({m_package}, {"", "", key("developer-cert.pem"), key("developer-key.pem"), ""});
+    const RunResult signResult = tool.sign({m_package}, developerPair());
     QVERIFY2(succeeded(signResult), signResult.errorOutput.constData());
+    QVERIFY(contents(m_package) != contents(m_builtPackage));
 
     const QByteArray dump = dumpText();
     QCOMPARE(dump.count("Group: developer"), 1);
     QCOMPARE(dump.count("Group: client"), 0);
-    QVERIFY(succeeded(tool.verify({m_package}, {"", "", "", "", key("root-ca.pem")})));
+    QVERIFY(succeeded(tool.verify({m_package}, rootCa("root-ca.pem"))));
     QVERIFY(succeeded(tool.verify({m_package}, {})));
-    const RunResult foreignCa = tool.verify({m_package}, {"", "", "", "", key("other-ca.pem")});
+    const RunResult foreignCa = tool.verify({m_package}, rootCa("other-ca.pem"));
     QVERIFY(!foreignCa.crashed);
     QVERIFY(foreignCa.exitCode != 0);
+
+    QVERIFY(succeeded(tool.removeSignature({m_package})));
+    QVERIFY(!dumpText().contains("Subject"));
+    QVERIFY(!succeeded(tool.verify({m_package}, {})));
+    QCOMPARE(contents(m_package), contents(m_builtPackage));
 }
 
 void tst_EndToEnd::signWithDeveloperAndClientPairs()
@@ -150,30 +158,14 @@ void tst_EndToEnd::signWithDeveloperAndClientPairs()
     const int developer = dump.indexOf("Group: developer");
     const int client = dump.indexOf("Group: client");
     QVERIFY2(developer >= 0 && client > developer, dump.constData());
-    QVERIFY(succeeded(tool.verify({m_package}, {"", "", "", "", key("root-ca.pem")})));
-}
-
-void tst_EndToEnd::removeSignature()
-{
-    Pkgseal tool;
-    QVERIFY(succeeded(
-        tool.sign({m_package}, {"", "", key("developer-cert.pem"), key("developer-key.pem"), ""})));
-    QVERIFY(contents(m_package) != contents(m_builtPackage));
-
-    QVERIFY(succeeded(tool.removeSignature({m_package})));
-
-    QVERIFY(!dumpText().contains("Subject"));
-    QVERIFY(!succeeded(tool.verify({m_package}, {})));
-    QCOMPARE(contents(m_package), contents(m_builtPackage));
+    QVERIFY(succeeded(tool.verify({m_package}, rootCa("root-ca.pem"))));
 }
 
 void tst_EndToEnd::encryptedKeyAnsweredThroughTheDialog()
 {
     PassPhraseAnswerer answerer({PassPhraseAnswerer::typeAndConfirm("kelvara-demo")});
     Pkgseal tool;
-    const RunResult result
-        = tool.sign({m_package},
-                    {"", "", key("developer-cert.pem"), key("developer-key-encrypted.pem"), ""});
+    const RunResult result = tool.sign({m_package}, developerPair("developer-key-encrypted.pem"));
 
     QVERIFY2(succeeded(result), result.errorOutput.constData());
     QCOMPARE(answerer.prompts(), QStringList("Enter passphrase for binaries key: "));
@@ -185,9 +177,7 @@ void tst_EndToEnd::cancelledPromptLeavesThePackage()
 {
     PassPhraseAnswerer answerer({PassPhraseAnswerer::cancel()});
     Pkgseal tool;
-    const RunResult result
-        = tool.sign({m_package},
-                    {"", "", key("developer-cert.pem"), key("developer-key-encrypted.pem"), ""});
+    const RunResult result = tool.sign({m_package}, developerPair("developer-key-encrypted.pem"));
 
     QVERIFY(result.crashed);
     QCOMPARE(answerer.prompts().size(), 1);

@@ -52,12 +52,10 @@ private slots:
     void linesArePublished();
     void promptsAreAnswered_data();
     void promptsAreAnswered();
-    void twoPromptsInOneChunk();
     void cancelStopsTheRest();
 
     void dialogRefusesAndStaysOpen_data();
     void dialogRefusesAndStaysOpen();
-    void dialogAcceptsBlanks();
     void dialogCancelled_data();
     void dialogCancelled();
     void dialogShowsThePromptAndMasksTheField();
@@ -141,58 +139,50 @@ void tst_SignTool::promptsAreAnswered_data()
 {
     QTest::addColumn<QByteArray>("output");
     QTest::addColumn<QByteArray>("error");
-    QTest::addColumn<QString>("prompt");
+    QTest::addColumn<QStringList>("prompts");
 
     QTest::newRow("pkgseal") << QByteArray("before\nEnter passphrase for binaries key: ")
-                             << QByteArray() << "Enter passphrase for binaries key: ";
+                             << QByteArray() << QStringList("Enter passphrase for binaries key: ");
     QTest::newRow("pem") << QByteArray("before\n") << QByteArray("Enter PEM pass phrase:")
-                         << "Enter PEM pass phrase:";
+                         << QStringList("Enter PEM pass phrase:");
     QTest::newRow("verifying") << QByteArray("before")
                                << QByteArray("Verifying - Enter PEM pass phrase:\n")
-                               << "Verifying - Enter PEM pass phrase:";
+                               << QStringList("Verifying - Enter PEM pass phrase:");
     QTest::newRow("key file") << QByteArray("before\n")
                               << QByteArray("Enter pass phrase for /ws/k.pem:")
-                              << "Enter pass phrase for /ws/k.pem:";
+                              << QStringList("Enter pass phrase for /ws/k.pem:");
+    QTest::newRow("two prompts in one chunk")
+        << QByteArray("before\n")
+        << QByteArray("Enter PEM pass phrase:\nVerifying - Enter PEM pass phrase:\n")
+        << QStringList({"Enter PEM pass phrase:", "Verifying - Enter PEM pass phrase:"});
 }
 
 void tst_SignTool::promptsAreAnswered()
 {
     QFETCH(QByteArray, output);
     QFETCH(QByteArray, error);
-    QFETCH(QString, prompt);
+    QFETCH(QStringList, prompts);
 
     LineTool tool;
     QSignalSpy outputSpy(&tool, &SignTool::addOutput);
     QSignalSpy errorSpy(&tool, &SignTool::addError);
-    PassPhraseAnswerer answerer(
-        {PassPhraseAnswerer::typeAndConfirm(QString::fromUtf8("s3cret Grüße"))});
+    QList<PassPhraseAnswerer::Action> answers;
+    QByteArray expectedInput;
+    for (int i = 0; i < prompts.size(); ++i) {
+        const QString passPhrase = QString::fromUtf8("s3cret Grüße %1").arg(i);
+        answers << PassPhraseAnswerer::typeAndConfirm(passPhrase);
+        expectedInput += passPhrase.toUtf8() + '\n';
+    }
+    PassPhraseAnswerer answerer(answers);
     QByteArray input;
 
     QVERIFY(tool.processOutput(output, error, input));
 
-    QCOMPARE(answerer.prompts(), QStringList(prompt));
-    QCOMPARE(input, QString::fromUtf8("s3cret Grüße\n").toUtf8());
+    QCOMPARE(answerer.prompts(), prompts);
+    QCOMPARE(input, expectedInput);
     QCOMPARE(published(outputSpy), QStringList("before"));
     QCOMPARE(errorSpy.size(), 0);
     QCOMPARE(m_case->messages(), QStringList("[I]\tbefore"));
-}
-
-void tst_SignTool::twoPromptsInOneChunk()
-{
-    LineTool tool;
-    QSignalSpy errorSpy(&tool, &SignTool::addError);
-    PassPhraseAnswerer answerer({PassPhraseAnswerer::typeAndConfirm("first"),
-                                 PassPhraseAnswerer::typeAndConfirm("second")});
-    QByteArray input;
-
-    QVERIFY(tool.processStream("Enter PEM pass phrase:\nVerifying - Enter PEM pass phrase:\n",
-                               true,
-                               input));
-
-    QCOMPARE(answerer.prompts(),
-             QStringList({"Enter PEM pass phrase:", "Verifying - Enter PEM pass phrase:"}));
-    QCOMPARE(input, QByteArray("first\nsecond\n"));
-    QCOMPARE(errorSpy.size(), 0);
 }
 
 void tst_SignTool::cancelStopsTheRest()
@@ -241,7 +231,8 @@ void tst_SignTool::dialogRefusesAndStaysOpen()
                 dialog->isVisible(),
                 errorLabel->styleSheet(),
                 PassPhraseAnswerer::field(dialog)->text()};
-        PassPhraseAnswerer::field(dialog)->setText("corrected");
+        // Blanks alone are a valid pass phrase.
+        PassPhraseAnswerer::field(dialog)->setText("   ");
         PassPhraseAnswerer::press(dialog, QDialogButtonBox::Ok);
     }});
     bool ok = false;
@@ -253,15 +244,7 @@ void tst_SignTool::dialogRefusesAndStaysOpen()
     QCOMPARE(seen.styleSheet, QString("color: red"));
     QCOMPARE(seen.textAfterRefusal, text);
     QVERIFY(ok);
-    QCOMPARE(passPhrase, QString("corrected"));
-}
-
-void tst_SignTool::dialogAcceptsBlanks()
-{
-    PassPhraseAnswerer answerer({PassPhraseAnswerer::typeAndConfirm("   ")});
-    bool ok = false;
-    QCOMPARE(getPassword("Enter pass phrase:", &ok), QString("   "));
-    QVERIFY(ok);
+    QCOMPARE(passPhrase, QString("   "));
 }
 
 void tst_SignTool::dialogCancelled_data()
