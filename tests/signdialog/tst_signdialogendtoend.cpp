@@ -146,14 +146,14 @@ QString tst_SignDialogEndToEnd::workspaceFile(const QString &name) const
 
 QString tst_SignDialogEndToEnd::buildPackage() const
 {
-    const QString spec = workspaceFile("sealtest.spec");
-    QFile file(spec);
+    const QString specPath = workspaceFile("sealtest.spec");
+    QFile file(specPath);
     if (!file.open(QIODevice::WriteOnly) || file.write(specText) < 0)
         return QString();
     file.close();
     const QString topDir = workspaceFile("rpmbuild");
     QProcess rpmbuild;
-    rpmbuild.start("rpmbuild", {"-bb", "--define", "_topdir " + topDir, spec});
+    rpmbuild.start("rpmbuild", {"-bb", "--define", "_topdir " + topDir, specPath});
     if (!rpmbuild.waitForFinished(300000) || rpmbuild.exitCode() != 0) {
         qWarning("%s", rpmbuild.readAllStandardError().constData());
         return QString();
