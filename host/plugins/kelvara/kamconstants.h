@@ -6,7 +6,9 @@ namespace Constants {
 const char KAM_DEVICE_TYPE[] = "Kam.Device.Type";
 const char KAM_KIT_ID[] = "Kam.Kit.Platform";
 const char KAM_PROJECT_ID[] = "Kam.Project";
-const char KAM_PROJECT_MIMETYPE[] = "text/x-rpm-spec";
+// A platform project is a folder holding one RPM spec file.
+const char KAM_PROJECT_MIMETYPE[] = "text/x-rpm-spec"; // RPM spec file
+const char KAM_PROJECT_FILE_SUFFIX[] = "spec";         // RPM spec file
 const char KAM_BUILD_CONFIGURATION_ID[] = "Kam.BuildConfiguration";
 const char KAM_DEPLOY_CONFIGURATION_ID[] = "Kam.DeployConfiguration";
 const char KAM_BUILD_STEP_ID[] = "Kam.BuildStep";

@@ -31,8 +31,8 @@ bool KelvaraPlugin::initialize(const QStringList &arguments, QString *errorStrin
     Q_UNUSED(errorString)
 
     registerKit();
-    ProjectExplorer::ProjectManager::registerProjectType<KamProject>(Constants::KAM_PROJECT_MIMETYPE,
-                                                                     "spec");
+    ProjectExplorer::ProjectManager::registerProjectType<KamProject>(
+        Constants::KAM_PROJECT_MIMETYPE, Constants::KAM_PROJECT_FILE_SUFFIX);
     m_buildStepFactory = std::make_unique<KamBuildStepFactory>();
     createToolsMenu();
     return true;
