@@ -29,6 +29,9 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 export CCACHE_BASEDIR="$repo_dir"
+# Debug information names the build folder; leaving it out of the hash lets worktrees and clones
+# share one cache.
+export CCACHE_NOHASHDIR=1
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/quillmark-ccache}"
 jobs="$(nproc)"
 
