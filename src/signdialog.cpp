@@ -334,14 +334,22 @@ SignTool *SignDialog::signTool()
     return m_signTools.first();
 }
 
+// The tools run in the workspace: a relative path is taken from there, also where the dialog
+// looks at the file itself (whether a key to generate is there already).
+QString SignDialog::toolPath(const Utils::PathChooser *chooser)
+{
+    const QString path = chooser->filePath().toString();
+    return path.isEmpty() ? path : ContainerPaths().absolutePath(path);
+}
+
 KeySet SignDialog::collectKeys() const
 {
     KeySet keys;
-    keys.clientKey = m_ui->clientKeyPathChooser->filePath().toString();
-    keys.clientCertificate = m_ui->clientCertificatePathChooser->filePath().toString();
-    keys.developerCertificate = m_ui->developerCertificatePathChooser->filePath().toString();
-    keys.developerKey = m_ui->developerKeyPathChooser->filePath().toString();
-    keys.caCertificate = m_ui->caCertificatePathChooser->filePath().toString();
+    keys.clientKey = toolPath(m_ui->clientKeyPathChooser);
+    keys.clientCertificate = toolPath(m_ui->clientCertificatePathChooser);
+    keys.developerCertificate = toolPath(m_ui->developerCertificatePathChooser);
+    keys.developerKey = toolPath(m_ui->developerKeyPathChooser);
+    keys.caCertificate = toolPath(m_ui->caCertificatePathChooser);
     return keys;
 }
 
@@ -349,9 +357,9 @@ RequestParameters SignDialog::collectRequestParameters() const
 {
     RequestParameters parameters;
     parameters.companyName = m_ui->generateCompanyNameLineEdit->text();
-    parameters.requestPath = m_ui->generatedReqPathChooser->filePath();
+    parameters.requestPath = Utils::FilePath::fromString(toolPath(m_ui->generatedReqPathChooser));
     parameters.encrypt = m_ui->generationKeyEncryptCheckBox->isChecked();
-    parameters.keyPath = m_ui->generatedKeyPathChooser->filePath();
+    parameters.keyPath = Utils::FilePath::fromString(toolPath(m_ui->generatedKeyPathChooser));
     parameters.algorithm = static_cast<KeyAlgorithm>(
         m_ui->generationKeyAlgoComboBox->currentIndex());
     return parameters;
@@ -359,7 +367,7 @@ RequestParameters SignDialog::collectRequestParameters() const
 
 QStringList SignDialog::packages() const
 {
-    return {m_ui->rpmPathChooser->filePath().toString()};
+    return {toolPath(m_ui->rpmPathChooser)};
 }
 
 bool SignDialog::hasPackage() const

@@ -108,6 +108,7 @@ private:
     SignTool *signTool();
     ToolOutcome runTool(SignTool *tool, const std::function<RunResult()> &operation);
     static QString failureReason(const RunResult &result, const QStringList &errorLines);
+    static QString toolPath(const Utils::PathChooser *chooser);
     KeySet collectKeys() const;
     RequestParameters collectRequestParameters() const;
     QStringList packages() const;

@@ -806,14 +806,17 @@ void tst_SignDialogActions::generationKey_data()
     QTest::addColumn<int>("algorithm");
     QTest::addColumn<bool>("encrypt");
     QTest::addColumn<QString>("keyCommand");
+    QTest::addColumn<bool>("typedRelative");
     const QString rsa = "openssl genpkey --algorithm rsa -pkeyopt rsa_keygen_bits:2048 -out %1";
     const QString gost
         = "openssl genpkey -engine gost -algorithm gost2012_256 -pkeyopt paramset:A -out %1";
-    QTest::newRow("existing key") << 1 << true << QString();
-    QTest::newRow("rsa") << 0 << false << rsa;
-    QTest::newRow("rsa encrypted") << 0 << true << rsa + " -aes256";
-    QTest::newRow("gost") << 1 << false << gost;
-    QTest::newRow("gost encrypted") << 1 << true << gost + " -aes256";
+    QTest::newRow("existing key") << 1 << true << QString() << false;
+    // The tools run in the workspace: the key there is the one to use, not to overwrite.
+    QTest::newRow("existing key relative to the workspace") << 0 << false << QString() << true;
+    QTest::newRow("rsa") << 0 << false << rsa << false;
+    QTest::newRow("rsa encrypted") << 0 << true << rsa + " -aes256" << false;
+    QTest::newRow("gost") << 1 << false << gost << false;
+    QTest::newRow("gost encrypted") << 1 << true << gost + " -aes256" << false;
 }
 
 void tst_SignDialogActions::generationKey()
@@ -821,15 +824,17 @@ void tst_SignDialogActions::generationKey()
     QFETCH(int, algorithm);
     QFETCH(bool, encrypt);
     QFETCH(QString, keyCommand);
+    QFETCH(bool, typedRelative);
     const bool existing = keyCommand.isEmpty();
-    const QString key = m_harness->inWorkspace(
-        QString("key-%1.pem").arg(QString(QTest::currentDataTag()).replace(' ', '-')));
+    const QString keyName = QString("key-%1.pem").arg(
+        QString(QTest::currentDataTag()).replace(' ', '-'));
+    const QString key = m_harness->inWorkspace(keyName);
     QFile::remove(key);
     if (existing)
-        m_harness->writeWorkspaceFile(QFileInfo(key).fileName(), "MY OWN KEY");
+        m_harness->writeWorkspaceFile(keyName, "MY OWN KEY");
     const QString request = m_harness->inWorkspace("new.csr");
     QFile::remove(request);
-    m_driver->fillGeneration("Acme Ltd", key, request);
+    m_driver->fillGeneration("Acme Ltd", typedRelative ? keyName : key, request);
     m_driver->chooseGenerationOptions(algorithm, encrypt);
 
     m_driver->press("genReqButton");
