@@ -18,7 +18,7 @@
 
 namespace {
 const char Passphrase[] = "s3cr3t-Phrase";
-const char Prompt[] = "Enter passphrase for binaries key: ";
+const char PromptStart[] = "Enter passphrase for binaries key";
 } // namespace
 
 class PkgsealTest : public QObject
@@ -315,7 +315,9 @@ void PkgsealTest::encryptedKeyTakesPassphraseFromInput()
 
     const TestProcess signing
         = pkgseal({"sign", "-k", m_encrypted.key, "-c", m_encrypted.certificate, package}, input);
-    QVERIFY2(signing.output.startsWith(Prompt), qPrintable(signing.describe()));
+    // The prompt names the key, so that a build that cannot ask can tell which one it is.
+    QVERIFY2(signing.output.startsWith(PromptStart + (" " + m_encrypted.key + ": ").toUtf8()),
+             qPrintable(signing.describe()));
     QVERIFY(!signing.output.contains(Passphrase) && !signing.errorOutput.contains(Passphrase));
     QVERIFY(!signing.crashed);
     if (expectedError.isEmpty()) {
