@@ -137,10 +137,11 @@ PackageBatch::Outcome SealTool::signPackage(const PackageFile &package, const Cm
     sizes.push_back(signer.estimatedSize());
     const uint64_t headerSize = package.editor().plannedSize(SignatureBlob::encodedSize(sizes));
 
-    // Written in place when a signature of the estimated size (and some) could be; else the
-    // content is copied in the same pass as it is hashed.
+    // Written in place when a signature of the estimated size could be; else the content is
+    // copied in the same pass as it is hashed. (A signature a little longer than estimated
+    // that no longer fits one page is copied in a pass of its own.)
     std::vector<Bytes> planned = signatures;
-    planned.push_back(Bytes(signer.estimatedSize() + 64, 0xff));
+    planned.push_back(Bytes(signer.estimatedSize(), 0xff));
     std::unique_ptr<AtomicReplacement> copy;
     if (!package.canPatchInPlace(package.editor().withSignatures(planned, headerSize)))
         copy = package.newCopy();
