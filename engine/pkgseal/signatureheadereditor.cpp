@@ -20,6 +20,11 @@ SignatureHeaderEditor::SignatureHeaderEditor(const RpmHeader &header)
         m_blob = SignatureBlob::decode(m_header.binaryData(*m_signatureEntry));
     else if (m_reservedSpace)
         m_blob = SignatureBlob(m_reservedSpace->count, {});
+    // Refused here, so that the signatures of every package read can be removed again.
+    if (m_tailOffset + m_blob.originalReservedSpace() + TrailerSize
+        > RpmHeader::SignatureLimits.maxDataSize) {
+        throw FormatError("the package's signatures record an impossible reserved space");
+    }
 }
 
 // The reserved space and the signatures must be the last entries of the index, in this order,
@@ -78,10 +83,7 @@ RpmHeader SignatureHeaderEditor::withSignatures(const std::vector<Bytes> &signat
 
 RpmHeader SignatureHeaderEditor::withoutSignatures() const
 {
-    const uint32_t reservedSize = m_blob.originalReservedSpace();
-    if (reservedSize > RpmHeader::SignatureLimits.maxDataSize)
-        throw FormatError("the package's signatures record an impossible reserved space");
-    return build(ReservedSpaceTag, Bytes(reservedSize, 0));
+    return build(ReservedSpaceTag, Bytes(m_blob.originalReservedSpace(), 0));
 }
 
 // The header's entries and data up to the tail, then one entry of the tail tag holding tail
