@@ -119,11 +119,8 @@ PackageBatch::Outcome SealTool::signPackage(const PackageFile &package, const Cm
     const std::string subject = SignerDescription(signer.certificate()).subject();
     for (const CmsSignature &signature : package.signatures()) {
         if (X509_cmp(signature.signer(), signer.certificate()) == 0) {
-            return {package.path() + ": already signed with the certificate of " + subject
-                        + ", no signature added",
-                    {},
-                    nullptr,
-                    false};
+            return unchanged(package.path() + ": already signed with the certificate of " + subject
+                             + ", no signature added");
         }
     }
     if (package.signatures().size() >= SignatureBlob::MaxSignatures) {
@@ -151,8 +148,26 @@ PackageBatch::Outcome SealTool::signPackage(const PackageFile &package, const Cm
                         copy.get(),
                         headerSize);
     signatures.push_back(signer.sign(digest.finish()));
-    const RpmHeader header = package.editor().withSignatures(signatures, headerSize);
-    PackageBatch::Outcome outcome{package.path() + ": signed by " + subject, {}, nullptr, !copy};
+    return changed(package,
+                   package.editor().withSignatures(signatures, headerSize),
+                   std::move(copy),
+                   package.path() + ": signed by " + subject);
+}
+
+PackageBatch::Outcome SealTool::unchanged(const std::string &line)
+{
+    PackageBatch::Outcome outcome;
+    outcome.line = line;
+    return outcome;
+}
+
+PackageBatch::Outcome SealTool::changed(const PackageFile &package,
+                                        const RpmHeader &header,
+                                        std::unique_ptr<AtomicReplacement> copy,
+                                        const std::string &line)
+{
+    PackageBatch::Outcome outcome;
+    outcome.line = line;
     outcome.replacement = package.replaceHeader(header, std::move(copy));
     outcome.changedInPlace = !outcome.replacement;
     return outcome;
@@ -171,15 +186,12 @@ int SealTool::remove(const std::vector<std::string> &paths)
 PackageBatch::Outcome SealTool::removeSignatures(const PackageFile &package)
 {
     if (package.signatures().empty())
-        return {package.path() + ": has no signature, nothing removed", {}, nullptr, false};
-    PackageBatch::Outcome outcome{package.path() + ": " + std::to_string(package.signatures().size())
-                                      + " signature(s) removed",
-                                  {},
-                                  nullptr,
-                                  false};
-    outcome.replacement = package.replaceHeader(package.editor().withoutSignatures(), nullptr);
-    outcome.changedInPlace = !outcome.replacement;
-    return outcome;
+        return unchanged(package.path() + ": has no signature, nothing removed");
+    return changed(package,
+                   package.editor().withoutSignatures(),
+                   nullptr,
+                   package.path() + ": " + std::to_string(package.signatures().size())
+                       + " signature(s) removed");
 }
 
 int SealTool::verify(const std::string &bundlePath, const std::vector<std::string> &paths)

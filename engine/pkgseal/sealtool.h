@@ -8,10 +8,12 @@
 
 namespace Pkgseal {
 
+class AtomicReplacement;
 class CmsSigner;
 class CmsVerifier;
 class CommandLine;
 class PackageFile;
+class RpmHeader;
 
 // Runs one command over its packages; reports each package on standard output once it is final
 // and each failure, naming its file, on standard error. The result is the process's exit code.
@@ -40,6 +42,12 @@ private:
     static PackageBatch::Outcome removeSignatures(const PackageFile &package);
     static PackageBatch::Outcome verifyPackage(const PackageFile &package,
                                                const CmsVerifier &verifier);
+    static PackageBatch::Outcome unchanged(const std::string &line);
+    // The outcome of a package whose header is replaced as PackageFile::replaceHeader does.
+    static PackageBatch::Outcome changed(const PackageFile &package,
+                                         const RpmHeader &header,
+                                         std::unique_ptr<AtomicReplacement> copy,
+                                         const std::string &line);
     void reportError(const std::string &path, const std::string &message);
 
     bool m_failed = false;
