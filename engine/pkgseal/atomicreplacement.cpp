@@ -146,8 +146,11 @@ void AtomicReplacement::openNamed(const std::string &directory)
             g_slotStates[m_slot].store(2);
     } while (m_fd < 0 && errno == EEXIST);
     if (m_fd < 0) {
+        const int error = errno;
+        g_slotStates[m_slot].store(0);
+        m_slot = -1;
         throw SealError(std::string("cannot create a temporary file in ") + directory + ": "
-                        + std::strerror(errno));
+                        + std::strerror(error));
     }
 }
 

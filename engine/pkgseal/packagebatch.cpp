@@ -34,16 +34,17 @@ PackageBatch::PackageBatch(const std::vector<std::string> &paths,
 
 PackageBatch::~PackageBatch() = default;
 
-// False when the package is locked by another; a package that can't be read is taken with its error.
+// False when the package is locked by another; a package that can't be opened is taken with its
+// error. Only opening and locking are done here, in order; the packages are read by run().
 bool PackageBatch::add(const std::string &path, FileSource::Access access, bool wait)
 {
-    Item item{path, nullptr, {}};
+    Item item{path, nullptr, nullptr, {}};
     try {
-        item.package = wait ? std::make_unique<PackageFile>(path, access)
-                            : PackageFile::openIfFree(path, access);
-        if (!item.package)
+        item.source = wait ? std::make_unique<FileSource>(path, access)
+                           : FileSource::openIfFree(path, access);
+        if (!item.source)
             return false;
-        m_bytes += item.package->source().size();
+        m_bytes += item.source->size();
     } catch (const SealError &error) {
         addFailure(item, error);
     }
@@ -58,27 +59,34 @@ void PackageBatch::addFailure(Item &item, const SealError &error) const
 
 void PackageBatch::run(const Work &work)
 {
+    forEachInParallel(m_items.size(), [&](size_t i) {
+        Item &item = m_items[i];
+        if (!item.source)
+            return;
+        try {
+            item.package = std::make_unique<PackageFile>(item.path, std::move(item.source));
+            item.outcome = work(*item.package);
+        } catch (const SealError &error) {
+            item.outcome = {};
+            addFailure(item, error);
+        }
+    });
+}
+
+void PackageBatch::forEachInParallel(size_t count, const std::function<void(size_t)> &function)
+{
     std::atomic<size_t> next{0};
     const auto worker = [&] {
         AtomicReplacement::blockSignalsOfThisThread();
-        for (size_t i = next++; i < m_items.size(); i = next++) {
-            Item &item = m_items[i];
-            if (!item.package)
-                continue;
-            try {
-                item.outcome = work(*item.package);
-            } catch (const SealError &error) {
-                item.outcome = {};
-                addFailure(item, error);
-            }
-        }
+        for (size_t i = next++; i < count; i = next++)
+            function(i);
     };
-    const size_t count = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()),
-                                          m_items.size());
-    std::vector<std::thread> workers;
-    for (size_t i = 0; i < count; ++i)
-        workers.emplace_back(worker);
-    for (std::thread &thread : workers)
+    const size_t threadCount = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()),
+                                                count);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < threadCount; ++i)
+        threads.emplace_back(worker);
+    for (std::thread &thread : threads)
         thread.join();
 }
 
@@ -87,7 +95,7 @@ std::string PackageBatch::syncChanges() const
 {
     std::map<uint64_t, int> fileSystems;
     for (const Item &item : m_items) {
-        if (item.outcome.replacement || item.outcome.changedInPlace)
+        if (item.package && (item.outcome.replacement || item.outcome.changedInPlace))
             fileSystems.emplace(item.package->source().device(),
                                 item.package->source().descriptor());
     }

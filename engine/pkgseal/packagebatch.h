@@ -40,14 +40,20 @@ public:
                  const std::string &failureNote);
     ~PackageBatch();
 
+    // Reads each package and does the work on it, on every core.
     void run(const Work &work);
     // Reports every package in order; false when any failed.
     bool finish(const ErrorReport &reportError);
+
+    // Calls function for 0 ... count - 1 on every core; the threads leave the termination
+    // signals to the main thread.
+    static void forEachInParallel(size_t count, const std::function<void(size_t)> &function);
 
 private:
     struct Item
     {
         std::string path;
+        std::unique_ptr<FileSource> source;
         std::unique_ptr<PackageFile> package;
         Outcome outcome;
     };

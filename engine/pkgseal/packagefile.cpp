@@ -38,15 +38,6 @@ PackageFile::PackageFile(const std::string &path, std::unique_ptr<FileSource> so
         m_signatures.emplace_back(der);
 }
 
-std::unique_ptr<PackageFile> PackageFile::openIfFree(const std::string &path,
-                                                     FileSource::Access access)
-{
-    std::unique_ptr<FileSource> source = FileSource::openIfFree(path, access);
-    if (!source)
-        return nullptr;
-    return std::unique_ptr<PackageFile>(new PackageFile(path, std::move(source)));
-}
-
 void PackageFile::checkWritable() const
 {
     const unsigned writeBits = S_IWUSR | S_IWGRP | S_IWOTH;

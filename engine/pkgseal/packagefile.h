@@ -24,9 +24,7 @@ public:
     // Waits for the lock. Throws SealError (or FormatError) when the file can't be read or is
     // no valid package.
     PackageFile(const std::string &path, FileSource::Access access);
-    // Null when another holds a conflicting lock on the package.
-    static std::unique_ptr<PackageFile> openIfFree(const std::string &path,
-                                                   FileSource::Access access);
+    PackageFile(const std::string &path, std::unique_ptr<FileSource> source);
     PackageFile(const PackageFile &) = delete;
     PackageFile &operator=(const PackageFile &) = delete;
 
@@ -57,7 +55,6 @@ public:
                                                      std::unique_ptr<AtomicReplacement> copy) const;
 
 private:
-    PackageFile(const std::string &path, std::unique_ptr<FileSource> source);
     // The first and one past the last byte of the header that differ from the present one.
     std::pair<uint64_t, uint64_t> changedRange(const Bytes &header) const;
 

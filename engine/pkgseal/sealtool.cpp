@@ -54,12 +54,17 @@ void SealTool::reportError(const std::string &path, const std::string &message)
 // Packages are opened again when they are changed, so that only a batch of them is open at a time.
 bool SealTool::checkChangeable(const std::vector<std::string> &paths)
 {
-    for (const std::string &path : paths) {
+    std::vector<std::string> problems(paths.size());
+    PackageBatch::forEachInParallel(paths.size(), [&](size_t i) {
         try {
-            PackageFile(path, FileSource::Access::Read).checkWritable();
+            PackageFile(paths[i], FileSource::Access::Read).checkWritable();
         } catch (const SealError &error) {
-            reportError(path, error.what());
+            problems[i] = error.what();
         }
+    });
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (!problems[i].empty())
+            reportError(paths[i], problems[i]);
     }
     if (m_failed)
         std::cerr << "pkgseal: no package was changed" << std::endl;
