@@ -93,7 +93,7 @@ fresh_small() {
 }
 signed_small() { # SIGNER: fresh packages signed by one of the three below, for the verify rows
     fresh_small
-    "$1" >/dev/null
+    "$1" >/dev/null 2>>commands.log
     sync
 }
 sign_now() { "$pkgseal" sign -k key.pem -c cert.pem small/*.rpm; }
