@@ -2,6 +2,7 @@
 
 #include "cmssignature.h"
 #include "sealerror.h"
+#include "signerdescription.h"
 
 #include <openssl/crypto.h>
 #include <openssl/err.h>
@@ -32,15 +33,37 @@ void CmsVerifier::verify(const CmsSignature &signature, const Bytes &contentDige
     const Bytes signedDigest = signature.signedDigest();
     if (signedDigest.empty())
         throw SealError("the signature has no signed content digest");
-    // The content was hashed while streaming; OpenSSL checks the chain and the signature over
-    // the signed attributes, which hold that digest.
+    checkChain(signature);
+    // The content was hashed while streaming; OpenSSL checks the signature over the signed
+    // attributes, which hold that digest.
     BioPtr noContent(BIO_new_mem_buf("", 0));
-    const unsigned flags = CMS_BINARY | CMS_NO_CONTENT_VERIFY;
+    const unsigned flags = CMS_BINARY | CMS_NO_CONTENT_VERIFY | CMS_NO_SIGNER_CERT_VERIFY;
     if (CMS_verify(signature.cms(), nullptr, m_store.get(), noContent.get(), nullptr, flags) != 1)
         throw SealError("the signature does not verify (" + lastOpenSslError() + ")");
     if (signedDigest.size() != contentDigest.size()
         || CRYPTO_memcmp(signedDigest.data(), contentDigest.data(), contentDigest.size()) != 0)
         throw SealError("the package content does not match the signature");
+}
+
+void CmsVerifier::checkChain(const CmsSignature &signature) const
+{
+    const CertificateStackPtr carried(CMS_get1_certs(signature.cms()));
+    const StoreContextPtr context(X509_STORE_CTX_new());
+    if (!context
+        || X509_STORE_CTX_init(context.get(), m_store.get(), signature.signer(), carried.get())
+               != 1) {
+        throw SealError("cannot check the certificate chain (" + lastOpenSslError() + ")");
+    }
+    if (X509_verify_cert(context.get()) == 1)
+        return;
+    std::string message = std::string("the certificate chain does not verify: ")
+                          + X509_verify_cert_error_string(X509_STORE_CTX_get_error(context.get()));
+    if (X509 *certificate = X509_STORE_CTX_get_current_cert(context.get())) {
+        message += " (" + SignerDescription(certificate).subject() + ", "
+                   + SignerDescription::validity(certificate) + ")";
+    }
+    ERR_clear_error();
+    throw SealError(message);
 }
 
 } // namespace Pkgseal

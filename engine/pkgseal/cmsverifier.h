@@ -21,6 +21,9 @@ public:
     void verify(const CmsSignature &signature, const Bytes &contentDigest) const;
 
 private:
+    // Throws SealError naming the reason and the certificate when the chain doesn't verify.
+    void checkChain(const CmsSignature &signature) const;
+
     CertificateStorePtr m_store;
 };
 

@@ -82,7 +82,13 @@ const char *CommandLine::usage()
            "delete   removes all signatures of each package\n"
            "verify   checks every signature of each package against the root certificates\n"
            "         of BUNDLE (default /etc/keys/public/root-ca-bundle.pem)\n"
-           "dump     lists the signatures of each package\n";
+           "dump     lists the signatures of each package\n"
+           "\n"
+           "sign and delete print one line per package once it is changed on disk; a package\n"
+           "that is not changed keeps its old content. A package with several names (hard\n"
+           "links) is replaced under the name given: its other names keep the old content,\n"
+           "as with rpm's own signing. Packages are locked while they are read or changed,\n"
+           "so concurrent calls on the same package take turns.\n";
 }
 
 } // namespace Pkgseal

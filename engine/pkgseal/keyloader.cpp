@@ -2,6 +2,7 @@
 
 #include "passphraseprompt.h"
 #include "sealerror.h"
+#include "signerdescription.h"
 
 #include <openssl/err.h>
 #include <openssl/pem.h>
@@ -30,7 +31,7 @@ BioPtr KeyLoader::openFile(const std::string &path, const char *what)
 KeyPtr KeyLoader::loadPrivateKey(const std::string &path)
 {
     BioPtr bio = openFile(path, "key");
-    PassphrasePrompt prompt;
+    PassphrasePrompt prompt(path);
     KeyPtr key(PEM_read_bio_PrivateKey(bio.get(), nullptr, PassphrasePrompt::callback, &prompt));
     if (key) {
         ERR_clear_error();
@@ -56,7 +57,23 @@ std::vector<CertificatePtr> KeyLoader::loadCertificates(const std::string &path)
     ERR_clear_error();
     if (certificates.empty())
         throw SealError(path + ": no certificate found");
+    for (const CertificatePtr &certificate : certificates)
+        checkValidNow(certificate.get(), path);
     return certificates;
+}
+
+void KeyLoader::checkValidNow(X509 *certificate, const std::string &path)
+{
+    const int start = X509_cmp_current_time(X509_get0_notBefore(certificate));
+    const int end = X509_cmp_current_time(X509_get0_notAfter(certificate));
+    const char *problem = start == 0 || end == 0 ? "has unreadable validity dates"
+                          : start > 0            ? "is not valid yet"
+                          : end < 0              ? "has expired"
+                                                 : nullptr;
+    if (problem) {
+        throw SealError(path + ": the certificate " + SignerDescription(certificate).subject() + " "
+                        + problem + " (" + SignerDescription::validity(certificate) + ")");
+    }
 }
 
 } // namespace Pkgseal

@@ -37,6 +37,7 @@ using KeyPtr = OpenSslPtr<EVP_PKEY, EVP_PKEY_free>;
 using CertificatePtr = OpenSslPtr<X509, X509_free>;
 using CertificateStackPtr = OpenSslPtr<STACK_OF(X509), freeCertificateStack>;
 using CertificateStorePtr = OpenSslPtr<X509_STORE, X509_STORE_free>;
+using StoreContextPtr = OpenSslPtr<X509_STORE_CTX, X509_STORE_CTX_free>;
 
 // The reason of the most recent OpenSSL error, or an empty string; clears the error queue.
 std::string lastOpenSslError();

@@ -9,6 +9,10 @@
 
 namespace Pkgseal {
 
+PassphrasePrompt::PassphrasePrompt(const std::string &keyPath)
+    : m_keyPath(keyPath)
+{}
+
 PassphrasePrompt::~PassphrasePrompt()
 {
     OPENSSL_cleanse(m_passphrase, sizeof(m_passphrase));
@@ -24,7 +28,7 @@ int PassphrasePrompt::answer(char *buffer, int size)
     // OpenSSL may try several decoders on one key; each gets the answer already given.
     if (!m_asked) {
         m_asked = true;
-        std::fputs(PromptText, stdout);
+        std::printf("%s %s: ", PromptStart, m_keyPath.c_str());
         std::fflush(stdout);
         readLine();
     }

@@ -1,18 +1,20 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace Pkgseal {
 
-// Asks for the pass phrase of an encrypted key on the standard streams: the prompt goes to
-// standard output without a line feed, the answer is one line of standard input. The pass
-// phrase is asked once, kept only as long as the prompt object lives, and wiped then.
+// Asks for the pass phrase of an encrypted key on the standard streams: the prompt, which names
+// the key, goes to standard output without a line feed, the answer is one line of standard input.
+// The pass phrase is asked once, kept only as long as the prompt object lives, and wiped then.
 class PassphrasePrompt
 {
 public:
-    static constexpr const char *PromptText = "Enter passphrase for binaries key: ";
+    // Callers recognise the prompt by this beginning.
+    static constexpr const char *PromptStart = "Enter passphrase for binaries key";
 
-    PassphrasePrompt() = default;
+    explicit PassphrasePrompt(const std::string &keyPath);
     ~PassphrasePrompt();
     PassphrasePrompt(const PassphrasePrompt &) = delete;
     PassphrasePrompt &operator=(const PassphrasePrompt &) = delete;
@@ -30,6 +32,7 @@ private:
     int answer(char *buffer, int size);
     void readLine();
 
+    std::string m_keyPath;
     char m_passphrase[Capacity];
     size_t m_length = 0;
     bool m_asked = false;

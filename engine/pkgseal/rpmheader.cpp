@@ -64,17 +64,24 @@ std::vector<IndexEntry> RpmHeader::readIndex(const ByteSource &source,
     return entries;
 }
 
-uint64_t RpmHeader::readSize(const ByteSource &source, uint64_t offset, const Limits &limits)
+RpmHeader RpmHeader::read(const ByteSource &source, uint64_t offset, const Limits &limits)
 {
     uint32_t dataSize = 0;
-    const std::vector<IndexEntry> entries = readIndex(source, offset, limits, &dataSize);
-    for (const IndexEntry &entry : entries) {
+    std::vector<IndexEntry> entries = readIndex(source, offset, limits, &dataSize);
+    const uint64_t dataOffset = offset + IntroSize + entries.size() * EntrySize;
+    RpmHeader header(std::move(entries), source.readBytes(dataOffset, dataSize));
+    header.checkEntriesWithinData();
+    return header;
+}
+
+void RpmHeader::checkEntriesWithinData() const
+{
+    for (const IndexEntry &entry : m_entries) {
         if (entry.type < Char || entry.type > I18nString || entry.count == 0 || entry.offset < 0
-            || uint32_t(entry.offset) >= dataSize) {
+            || uint64_t(entry.offset) + dataLength(entry) > m_data.size()) {
             throw FormatError("corrupt header entry for tag " + std::to_string(entry.tag));
         }
     }
-    return IntroSize + entries.size() * EntrySize + dataSize;
 }
 
 RpmHeader RpmHeader::readRegion(const ByteSource &source, uint64_t offset, const Limits &limits)
@@ -162,6 +169,25 @@ std::vector<uint8_t> RpmHeader::binaryData(const IndexEntry &entry) const
 {
     const auto begin = m_data.begin() + entry.offset;
     return std::vector<uint8_t>(begin, begin + entry.count);
+}
+
+std::string RpmHeader::stringValue(uint32_t tag) const
+{
+    const IndexEntry *entry = find(tag);
+    if (!entry || (entry->type != String && entry->type != StringArray))
+        return {};
+    return reinterpret_cast<const char *>(m_data.data() + entry->offset);
+}
+
+uint64_t RpmHeader::integerValue(uint32_t tag) const
+{
+    const IndexEntry *entry = find(tag);
+    if (!entry || (entry->type != Int32 && entry->type != Int64))
+        return 0;
+    const uint8_t *value = m_data.data() + entry->offset;
+    if (entry->type == Int32)
+        return readBigEndian32(value);
+    return uint64_t(readBigEndian32(value)) << 32 | readBigEndian32(value + 4);
 }
 
 uint64_t RpmHeader::byteSize() const

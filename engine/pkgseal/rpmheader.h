@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace Pkgseal {
@@ -49,13 +50,16 @@ public:
 
     // Reads a header that starts with a region tag and checks all of it.
     static RpmHeader readRegion(const ByteSource &source, uint64_t offset, const Limits &limits);
-    // Reads and checks only the index of a header; returns the header's size in bytes.
-    static uint64_t readSize(const ByteSource &source, uint64_t offset, const Limits &limits);
+    // Reads any header and checks that each entry lies within its data.
+    static RpmHeader read(const ByteSource &source, uint64_t offset, const Limits &limits);
 
     const std::vector<IndexEntry> &entries() const { return m_entries; }
     const std::vector<uint8_t> &data() const { return m_data; }
     const IndexEntry *find(uint32_t tag) const;
     std::vector<uint8_t> binaryData(const IndexEntry &entry) const;
+    // The first value of a tag of string or integer type; empty or 0 when there is none.
+    std::string stringValue(uint32_t tag) const;
+    uint64_t integerValue(uint32_t tag) const;
 
     uint64_t byteSize() const;
     std::vector<uint8_t> serialize() const;
@@ -65,6 +69,7 @@ private:
                                              uint64_t offset,
                                              const Limits &limits,
                                              uint32_t *dataSize);
+    void checkEntriesWithinData() const;
     void checkEntries() const;
     void checkRegion() const;
     uint64_t dataLength(const IndexEntry &entry) const;

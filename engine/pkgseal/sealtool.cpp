@@ -18,6 +18,13 @@
 
 namespace Pkgseal {
 
+namespace {
+// Batches grow from a few packages, so that the first lines come soon, to this many.
+const size_t FirstBatchSize = 4;
+const size_t MaxBatchSize = 64;
+const char UnchangedNote[] = "; package left unchanged";
+} // namespace
+
 int SealTool::run(const CommandLine &commandLine)
 {
     GostEngine::load();
@@ -44,29 +51,40 @@ void SealTool::reportError(const std::string &path, const std::string &message)
     std::cerr << "pkgseal: " << (path.empty() ? "" : path + ": ") << message << std::endl;
 }
 
-// Packages are opened again when they are changed, so that no more than one is open at a time.
+// Packages are opened again when they are changed, so that only a batch of them is open at a time.
 bool SealTool::checkChangeable(const std::vector<std::string> &paths)
 {
-    for (const std::string &path : paths) {
+    std::vector<std::string> problems(paths.size());
+    PackageBatch::forEachInParallel(paths.size(), [&](size_t i) {
         try {
-            PackageFile(path).checkWritable();
+            PackageFile(paths[i], FileSource::Access::Read).checkWritable();
         } catch (const SealError &error) {
-            reportError(path, error.what());
+            problems[i] = error.what();
         }
+    });
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (!problems[i].empty())
+            reportError(paths[i], problems[i]);
     }
     if (m_failed)
         std::cerr << "pkgseal: no package was changed" << std::endl;
     return !m_failed;
 }
 
-std::unique_ptr<PackageFile> SealTool::openForReading(const std::string &path)
+int SealTool::handleInBatches(const std::vector<std::string> &paths,
+                              FileSource::Access access,
+                              const std::string &failureNote,
+                              const PackageBatch::Work &work)
 {
-    try {
-        return std::make_unique<PackageFile>(path);
-    } catch (const SealError &error) {
-        reportError(path, error.what());
-        return nullptr;
+    size_t batchSize = FirstBatchSize;
+    for (size_t next = 0; next < paths.size(); batchSize = std::min(2 * batchSize, MaxBatchSize)) {
+        PackageBatch batch(paths, &next, batchSize, access, failureNote);
+        batch.run(work);
+        batch.finish([this](const std::string &path, const std::string &message) {
+            reportError(path, message);
+        });
     }
+    return m_failed ? 1 : 0;
 }
 
 int SealTool::sign(const std::string &keyPath,
@@ -78,19 +96,17 @@ int SealTool::sign(const std::string &keyPath,
     std::unique_ptr<CmsSigner> signer;
     try {
         signer = createSigner(keyPath, certificatePath);
+        signer->estimatedSize();
     } catch (const SealError &error) {
         reportError({}, std::string(error.what()) + "; no package was changed");
         return 1;
     }
-    for (const std::string &path : paths) {
-        try {
-            signPackage(PackageFile(path), *signer);
-        } catch (const SealError &error) {
-            reportError(path, std::string(error.what()) + "; package left unchanged");
-        }
-    }
-    AtomicReplacement::syncRenames();
-    return m_failed ? 1 : 0;
+    return handleInBatches(paths,
+                           FileSource::Access::Change,
+                           UnchangedNote,
+                           [&](const PackageFile &package) {
+                               return signPackage(package, *signer);
+                           });
 }
 
 std::unique_ptr<CmsSigner> SealTool::createSigner(const std::string &keyPath,
@@ -103,55 +119,84 @@ std::unique_ptr<CmsSigner> SealTool::createSigner(const std::string &keyPath,
     return std::make_unique<CmsSigner>(std::move(certificates), std::move(key));
 }
 
-void SealTool::signPackage(const PackageFile &package, const CmsSigner &signer)
+PackageBatch::Outcome SealTool::signPackage(const PackageFile &package, const CmsSigner &signer)
 {
     const std::string subject = SignerDescription(signer.certificate()).subject();
-    std::vector<Bytes> signatures;
-    std::vector<uint64_t> sizes;
-    for (size_t i = 0; i < package.signatures().size(); ++i) {
-        if (X509_cmp(package.signatures()[i].signer(), signer.certificate()) == 0) {
-            std::cout << package.path() << ": already signed with the certificate of " << subject
-                      << ", no signature added" << std::endl;
-            return;
+    for (const CmsSignature &signature : package.signatures()) {
+        if (X509_cmp(signature.signer(), signer.certificate()) == 0) {
+            return unchanged(package.path() + ": already signed with the certificate of " + subject
+                             + ", no signature added");
         }
-        signatures.push_back(package.editor().signatures()[i]);
-        sizes.push_back(signatures.back().size());
     }
+    if (package.signatures().size() >= SignatureBlob::MaxSignatures) {
+        throw SealError("the package has " + std::to_string(package.signatures().size())
+                        + " signatures, the most a package can hold");
+    }
+    std::vector<Bytes> signatures = package.editor().signatures();
+    std::vector<uint64_t> sizes;
+    for (const Bytes &signature : signatures)
+        sizes.push_back(signature.size());
     sizes.push_back(signer.estimatedSize());
     const uint64_t headerSize = package.editor().plannedSize(SignatureBlob::encodedSize(sizes));
+
+    // Written in place when a signature of the estimated size could be; else the content is
+    // copied in the same pass as it is hashed. (A signature a little longer than estimated
+    // that no longer fits one page is copied in a pass of its own.)
+    std::vector<Bytes> planned = signatures;
+    planned.push_back(Bytes(signer.estimatedSize(), 0xff));
+    std::unique_ptr<AtomicReplacement> copy;
+    if (!package.canPatchInPlace(package.editor().withSignatures(planned, headerSize)))
+        copy = package.newCopy();
     ContentDigest digest(signer.digestAlgorithm());
-    package.rewrite(headerSize, &digest, [&] {
-        signatures.push_back(signer.sign(digest.finish()));
-        return package.editor().withSignatures(signatures, headerSize);
-    });
-    std::cout << package.path() << ": signed by " << subject << std::endl;
+    package.readContent([&](const uint8_t *data, size_t length) { digest.update(data, length); },
+                        true,
+                        copy.get(),
+                        headerSize);
+    signatures.push_back(signer.sign(digest.finish()));
+    return changed(package,
+                   package.editor().withSignatures(signatures, headerSize),
+                   std::move(copy),
+                   package.path() + ": signed by " + subject);
+}
+
+PackageBatch::Outcome SealTool::unchanged(const std::string &line)
+{
+    PackageBatch::Outcome outcome;
+    outcome.line = line;
+    return outcome;
+}
+
+PackageBatch::Outcome SealTool::changed(const PackageFile &package,
+                                        const RpmHeader &header,
+                                        std::unique_ptr<AtomicReplacement> copy,
+                                        const std::string &line)
+{
+    PackageBatch::Outcome outcome;
+    outcome.line = line;
+    outcome.replacement = package.replaceHeader(header, std::move(copy));
+    outcome.changedInPlace = !outcome.replacement;
+    return outcome;
 }
 
 int SealTool::remove(const std::vector<std::string> &paths)
 {
     if (!checkChangeable(paths))
         return 1;
-    for (const std::string &path : paths) {
-        try {
-            removeSignatures(PackageFile(path));
-        } catch (const SealError &error) {
-            reportError(path, std::string(error.what()) + "; package left unchanged");
-        }
-    }
-    AtomicReplacement::syncRenames();
-    return m_failed ? 1 : 0;
+    return handleInBatches(paths,
+                           FileSource::Access::Change,
+                           UnchangedNote,
+                           &SealTool::removeSignatures);
 }
 
-void SealTool::removeSignatures(const PackageFile &package)
+PackageBatch::Outcome SealTool::removeSignatures(const PackageFile &package)
 {
-    if (package.signatures().empty()) {
-        std::cout << package.path() << ": has no signature, nothing removed" << std::endl;
-        return;
-    }
-    const RpmHeader header = package.editor().withoutSignatures();
-    package.rewrite(header.byteSize(), nullptr, [&] { return header; });
-    std::cout << package.path() << ": " << package.signatures().size() << " signature(s) removed"
-              << std::endl;
+    if (package.signatures().empty())
+        return unchanged(package.path() + ": has no signature, nothing removed");
+    return changed(package,
+                   package.editor().withoutSignatures(),
+                   nullptr,
+                   package.path() + ": " + std::to_string(package.signatures().size())
+                       + " signature(s) removed");
 }
 
 int SealTool::verify(const std::string &bundlePath, const std::vector<std::string> &paths)
@@ -163,40 +208,32 @@ int SealTool::verify(const std::string &bundlePath, const std::vector<std::strin
         reportError({}, error.what());
         return 1;
     }
-    for (const std::string &path : paths) {
-        const std::unique_ptr<PackageFile> package = openForReading(path);
-        try {
-            if (package && verifyPackage(*package, *verifier)) {
-                std::cout << path << ": " << package->signatures().size()
-                          << " signature(s) verified" << std::endl;
-            }
-        } catch (const SealError &error) {
-            reportError(path, error.what());
-        }
-    }
-    return m_failed ? 1 : 0;
+    return handleInBatches(paths, FileSource::Access::Read, {}, [&](const PackageFile &package) {
+        return verifyPackage(package, *verifier);
+    });
 }
 
-bool SealTool::verifyPackage(const PackageFile &package, const CmsVerifier &verifier)
+PackageBatch::Outcome SealTool::verifyPackage(const PackageFile &package,
+                                              const CmsVerifier &verifier)
 {
-    if (package.signatures().empty()) {
-        reportError(package.path(), "the package has no signature");
-        return false;
-    }
+    if (package.signatures().empty())
+        throw SealError("the package has no signature");
     std::map<int, ContentDigest> digests;
     for (const CmsSignature &signature : package.signatures()) {
         if (const EVP_MD *algorithm = signature.digestAlgorithm())
             digests.emplace(EVP_MD_get_type(algorithm), algorithm);
     }
-    package.streamContent([&](const uint8_t *data, size_t length) {
-        for (auto &digest : digests)
-            digest.second.update(data, length);
-    });
+    package.readContent(
+        [&](const uint8_t *data, size_t length) {
+            for (auto &digest : digests)
+                digest.second.update(data, length);
+        },
+        true);
     std::map<int, Bytes> results;
     for (auto &digest : digests)
         results.emplace(digest.first, digest.second.finish());
 
-    bool allVerified = true;
+    PackageBatch::Outcome outcome;
     for (size_t i = 0; i < package.signatures().size(); ++i) {
         const CmsSignature &signature = package.signatures()[i];
         const std::string which = "signature " + std::to_string(i + 1) + " ("
@@ -207,18 +244,23 @@ bool SealTool::verifyPackage(const PackageFile &package, const CmsVerifier &veri
                 throw SealError("unknown digest algorithm");
             verifier.verify(signature, results.at(EVP_MD_get_type(algorithm)));
         } catch (const SealError &error) {
-            reportError(package.path(), which + error.what());
-            allVerified = false;
+            outcome.errors.push_back(which + error.what());
         }
     }
-    return allVerified;
+    outcome.line = package.path() + ": " + std::to_string(package.signatures().size())
+                   + " signature(s) verified";
+    return outcome;
 }
 
 int SealTool::dump(const std::vector<std::string> &paths)
 {
     for (const std::string &path : paths) {
-        if (const std::unique_ptr<PackageFile> package = openForReading(path))
-            std::cout << SignatureDump::format(absolutePath(path), package->signatures());
+        try {
+            const PackageFile package(path, FileSource::Access::Read);
+            std::cout << SignatureDump::format(absolutePath(path), package.signatures());
+        } catch (const SealError &error) {
+            reportError(path, error.what());
+        }
     }
     std::cout.flush();
     return m_failed ? 1 : 0;

@@ -1,18 +1,22 @@
 #pragma once
 
+#include "packagebatch.h"
+
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace Pkgseal {
 
+class AtomicReplacement;
 class CmsSigner;
 class CmsVerifier;
 class CommandLine;
 class PackageFile;
+class RpmHeader;
 
-// Runs one command over its packages; reports progress on standard output and each failure,
-// naming its file, on standard error. The result is the process's exit code.
+// Runs one command over its packages; reports each package on standard output once it is final
+// and each failure, naming its file, on standard error. The result is the process's exit code.
 class SealTool
 {
 public:
@@ -28,12 +32,22 @@ private:
 
     // Reports every package that can't be changed; true when all can.
     bool checkChangeable(const std::vector<std::string> &paths);
-    std::unique_ptr<PackageFile> openForReading(const std::string &path);
+    int handleInBatches(const std::vector<std::string> &paths,
+                        FileSource::Access access,
+                        const std::string &failureNote,
+                        const PackageBatch::Work &work);
     static std::unique_ptr<CmsSigner> createSigner(const std::string &keyPath,
                                                    const std::string &certificatePath);
-    void signPackage(const PackageFile &package, const CmsSigner &signer);
-    void removeSignatures(const PackageFile &package);
-    bool verifyPackage(const PackageFile &package, const CmsVerifier &verifier);
+    static PackageBatch::Outcome signPackage(const PackageFile &package, const CmsSigner &signer);
+    static PackageBatch::Outcome removeSignatures(const PackageFile &package);
+    static PackageBatch::Outcome verifyPackage(const PackageFile &package,
+                                               const CmsVerifier &verifier);
+    static PackageBatch::Outcome unchanged(const std::string &line);
+    // The outcome of a package whose header is replaced as PackageFile::replaceHeader does.
+    static PackageBatch::Outcome changed(const PackageFile &package,
+                                         const RpmHeader &header,
+                                         std::unique_ptr<AtomicReplacement> copy,
+                                         const std::string &line);
     void reportError(const std::string &path, const std::string &message);
 
     bool m_failed = false;

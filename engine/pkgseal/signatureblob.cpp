@@ -12,7 +12,6 @@ namespace {
 const uint8_t BlobMagic[4] = {'P', 'K', 'S', 'L'};
 const uint8_t BlobVersion = 1;
 const uint64_t BlobIntroSize = 16;
-const uint32_t MaxSignatures = 64;
 } // namespace
 
 SignatureBlob::SignatureBlob(uint32_t originalReservedSpace, std::vector<Bytes> signatures)
@@ -57,6 +56,8 @@ uint64_t SignatureBlob::encodedSize(const std::vector<uint64_t> &signatureSizes)
 
 Bytes SignatureBlob::encode(uint64_t paddedLength) const
 {
+    if (m_signatures.size() > MaxSignatures)
+        throw SealError("a package holds at most " + std::to_string(MaxSignatures) + " signatures");
     Bytes bytes;
     bytes.reserve(std::max(paddedLength, encodedSize({})));
     bytes.insert(bytes.end(), BlobMagic, BlobMagic + 4);

@@ -14,12 +14,16 @@ using Bytes = std::vector<uint8_t>;
 class SignatureBlob
 {
 public:
+    // The most signatures a package holds; the reader and the writer share this limit.
+    static constexpr uint32_t MaxSignatures = 64;
+
     SignatureBlob() = default;
     SignatureBlob(uint32_t originalReservedSpace, std::vector<Bytes> signatures);
 
     static SignatureBlob decode(const Bytes &bytes);
     static uint64_t encodedSize(const std::vector<uint64_t> &signatureSizes);
 
+    // Throws SealError for more than MaxSignatures signatures.
     Bytes encode(uint64_t paddedLength = 0) const;
 
     uint32_t originalReservedSpace() const { return m_originalReservedSpace; }

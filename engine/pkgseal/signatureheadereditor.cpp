@@ -20,6 +20,11 @@ SignatureHeaderEditor::SignatureHeaderEditor(const RpmHeader &header)
         m_blob = SignatureBlob::decode(m_header.binaryData(*m_signatureEntry));
     else if (m_reservedSpace)
         m_blob = SignatureBlob(m_reservedSpace->count, {});
+    // Refused here, so that the signatures of every package read can be removed again.
+    if (m_tailOffset + m_blob.originalReservedSpace() + TrailerSize
+        > RpmHeader::SignatureLimits.maxDataSize) {
+        throw FormatError("the package's signatures record an impossible reserved space");
+    }
 }
 
 // The reserved space and the signatures must be the last entries of the index, in this order,
@@ -49,21 +54,17 @@ void SignatureHeaderEditor::locateTail()
         m_tailOffset = uint64_t(entries.front().offset);
 }
 
-uint64_t SignatureHeaderEditor::minimumFill() const
-{
-    return m_reservedSpace ? 1 : 0;
-}
-
+// The size of the header with the signatures as its last entry, their data not padded.
 uint64_t SignatureHeaderEditor::sizeWithoutFill(uint64_t blobSize) const
 {
-    const uint64_t entryCount = 1 + m_otherEntries.size() + (m_reservedSpace ? 1 : 0) + 1;
+    const uint64_t entryCount = 1 + m_otherEntries.size() + 1;
     return RpmHeader::IntroSize + entryCount * RpmHeader::EntrySize + m_tailOffset + blobSize
            + TrailerSize;
 }
 
 uint64_t SignatureHeaderEditor::plannedSize(uint64_t blobSize) const
 {
-    const uint64_t needed = sizeWithoutFill(blobSize) + minimumFill();
+    const uint64_t needed = sizeWithoutFill(blobSize);
     if (needed + EstimateMargin <= m_header.byteSize())
         return m_header.byteSize();
     return (needed + GrowthSlack + 7) / 8 * 8;
@@ -75,27 +76,22 @@ RpmHeader SignatureHeaderEditor::withSignatures(const std::vector<Bytes> &signat
     const SignatureBlob blob(m_blob.originalReservedSpace(), signatures);
     const uint64_t blobSize = blob.encode().size();
     const uint64_t unfilled = sizeWithoutFill(blobSize);
-    if (unfilled + minimumFill() > headerSize)
+    if (unfilled > headerSize)
         throw SealError("the signatures do not fit into the planned signature header");
-    const uint64_t fill = headerSize - unfilled;
-    if (m_reservedSpace)
-        return build(blob.encode(), uint32_t(fill));
-    return build(blob.encode(blobSize + fill), 0);
+    return build(SignatureTag, blob.encode(blobSize + headerSize - unfilled));
 }
 
 RpmHeader SignatureHeaderEditor::withoutSignatures() const
 {
-    const uint32_t reserved = m_blob.originalReservedSpace();
-    if (bool(m_reservedSpace) != (reserved > 0))
-        throw FormatError("the package's signatures do not match its reserved space");
-    return build({}, reserved);
+    return build(ReservedSpaceTag, Bytes(m_blob.originalReservedSpace(), 0));
 }
 
-RpmHeader SignatureHeaderEditor::build(const Bytes &blob, uint32_t reservedSize) const
+// The header's entries and data up to the tail, then one entry of the tail tag holding tail
+// (none when tail is empty), then the region trailer.
+RpmHeader SignatureHeaderEditor::build(uint32_t tailTag, const Bytes &tail) const
 {
-    const uint64_t entryCount = 1 + m_otherEntries.size() + (m_reservedSpace ? 1 : 0)
-                                + (blob.empty() ? 0 : 1);
-    const uint64_t dataSize = m_tailOffset + reservedSize + blob.size() + TrailerSize;
+    const uint64_t entryCount = 1 + m_otherEntries.size() + (tail.empty() ? 0 : 1);
+    const uint64_t dataSize = m_tailOffset + tail.size() + TrailerSize;
     if (entryCount > RpmHeader::SignatureLimits.maxEntries
         || dataSize > RpmHeader::SignatureLimits.maxDataSize) {
         throw SealError("the signature header would exceed the size rpm accepts");
@@ -103,14 +99,9 @@ RpmHeader SignatureHeaderEditor::build(const Bytes &blob, uint32_t reservedSize)
     std::vector<IndexEntry> entries = {m_header.entries().front()};
     entries.insert(entries.end(), m_otherEntries.begin(), m_otherEntries.end());
     Bytes data(m_header.data().begin(), m_header.data().begin() + m_tailOffset);
-    if (m_reservedSpace) {
-        entries.push_back({ReservedSpaceTag, RpmHeader::Binary, int32_t(data.size()), reservedSize});
-        data.resize(data.size() + reservedSize, 0);
-    }
-    if (!blob.empty()) {
-        entries.push_back(
-            {SignatureTag, RpmHeader::Binary, int32_t(data.size()), uint32_t(blob.size())});
-        data.insert(data.end(), blob.begin(), blob.end());
+    if (!tail.empty()) {
+        entries.push_back({tailTag, RpmHeader::Binary, int32_t(data.size()), uint32_t(tail.size())});
+        data.insert(data.end(), tail.begin(), tail.end());
     }
     entries.front().offset = int32_t(data.size());
     appendBigEndian32(data, RpmHeader::SignatureRegionTag);

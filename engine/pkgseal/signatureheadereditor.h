@@ -8,9 +8,11 @@
 namespace Pkgseal {
 
 // Puts the signatures into a package's signature header and takes them out again.
-// The signatures live in a binary tag of their own, placed after rpm's reserved space, and
-// take their room from it, so that the header keeps its size while they fit. Removing them
-// gives the reserved space back exactly as it was.
+// The signatures live in a binary tag of their own that takes the place of rpm's reserved space,
+// its index entry and its data, so that the header keeps its size while they fit, and a first
+// signature changes only that entry and the bytes it fills. Removing them gives the reserved
+// space back exactly as it was. Headers that hold the signatures after a shrunk reserved space
+// (as pkgseal wrote them before) are read and changed too.
 class SignatureHeaderEditor
 {
 public:
@@ -24,15 +26,15 @@ public:
     // The size of a header that holds signatures of the given total encoded size: the present
     // size if they fit into it with room to spare, else a grown size.
     uint64_t plannedSize(uint64_t blobSize) const;
-    // The header with these signatures, exactly headerSize bytes long; throws if they don't fit.
+    // The header with these signatures, exactly headerSize bytes long; throws if they don't fit
+    // or are too many.
     RpmHeader withSignatures(const std::vector<Bytes> &signatures, uint64_t headerSize) const;
     RpmHeader withoutSignatures() const;
 
 private:
     void locateTail();
     uint64_t sizeWithoutFill(uint64_t blobSize) const;
-    uint64_t minimumFill() const;
-    RpmHeader build(const Bytes &blob, uint32_t reservedSize) const;
+    RpmHeader build(uint32_t tailTag, const Bytes &tail) const;
 
     const RpmHeader &m_header;
     std::optional<IndexEntry> m_reservedSpace;

@@ -76,6 +76,21 @@ std::string SignerDescription::escaped(const std::string &value)
     return result;
 }
 
+std::string SignerDescription::validity(X509 *certificate)
+{
+    return "valid from " + timeText(X509_get0_notBefore(certificate)) + " until "
+           + timeText(X509_get0_notAfter(certificate));
+}
+
+std::string SignerDescription::timeText(const ASN1_TIME *time)
+{
+    BioPtr bio(BIO_new(BIO_s_mem()));
+    ASN1_TIME_print_ex(bio.get(), time, ASN1_DTFLGS_ISO8601);
+    char *data = nullptr;
+    const long length = BIO_get_mem_data(bio.get(), &data);
+    return std::string(data, size_t(length));
+}
+
 std::string SignerDescription::hex(const unsigned char *data, size_t length, const char *separator)
 {
     std::string text;

@@ -23,10 +23,13 @@ public:
     // starts a package path for readers of the dump) and no word that starts a signature block.
     static std::string escaped(const std::string &value);
     static std::string hex(const unsigned char *data, size_t length, const char *separator);
+    // "valid from <date> until <date>", in UTC.
+    static std::string validity(X509 *certificate);
 
 private:
     static std::string readSubject(X509 *certificate);
     static std::string readKeyId(X509 *certificate);
+    static std::string timeText(const ASN1_TIME *time);
 
     std::string m_subject;
     std::string m_group = "none";

@@ -1,4 +1,6 @@
-// libFuzzer target for the RPM reader of pkgseal and its signature header editing.
+// libFuzzer target for the RPM reader of pkgseal and its signature header editing: everything
+// the reader accepts must be written back with one more signature, or without its signatures,
+// and read again with exactly the signatures it was given.
 
 #include "memorysource.h"
 #include "rpmpackage.h"
@@ -8,19 +10,49 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace Pkgseal;
+
 namespace {
 
-// What the editor writes must read back as a valid signature header.
-void checkReadsBack(const Pkgseal::RpmHeader &header)
+[[noreturn]] void fail(const char *what, const char *detail = "")
 {
-    const std::vector<uint8_t> bytes = header.serialize();
-    const Pkgseal::MemorySource source(bytes.data(), bytes.size());
+    std::fprintf(stderr, "%s %s\n", what, detail);
+    std::abort();
+}
+
+// The package with its signature header replaced, as pkgseal writes it.
+Bytes packageWith(const RpmPackage &package,
+                  const RpmHeader &header,
+                  const uint8_t *data,
+                  size_t size)
+{
+    Bytes bytes = package.lead();
+    const Bytes headerBytes = header.serialize();
+    bytes.insert(bytes.end(), headerBytes.begin(), headerBytes.end());
+    bytes.resize(RpmPackage::LeadSize + RpmPackage::paddedSize(headerBytes.size()), 0);
+    bytes.insert(bytes.end(), data + package.contentOffset(), data + size);
+    return bytes;
+}
+
+// Reads a written package back; its signatures must be the expected ones.
+RpmPackage readBack(const Bytes &bytes, const std::vector<Bytes> &expectedSignatures)
+{
     try {
-        Pkgseal::RpmHeader::readRegion(source, 0, Pkgseal::RpmHeader::SignatureLimits);
-    } catch (const Pkgseal::SealError &error) {
-        std::fprintf(stderr, "rewritten signature header does not read back: %s\n", error.what());
-        std::abort();
+        const MemorySource source(bytes.data(), bytes.size());
+        RpmPackage package = RpmPackage::read(source);
+        if (SignatureHeaderEditor(package.signatureHeader()).signatures() != expectedSignatures)
+            fail("written signatures read back differently");
+        return package;
+    } catch (const SealError &error) {
+        fail("written package does not read back:", error.what());
     }
+}
+
+void checkRecordedValues(const RpmPackage &package)
+{
+    package.recordedContentSize();
+    package.recordedHeaderDigest();
+    package.recordedPayloadDigest();
 }
 
 } // namespace
@@ -28,20 +60,44 @@ void checkReadsBack(const Pkgseal::RpmHeader &header)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     try {
-        const Pkgseal::MemorySource source(data, size);
-        const Pkgseal::RpmPackage package = Pkgseal::RpmPackage::read(source);
-        const Pkgseal::SignatureHeaderEditor editor(package.signatureHeader());
-        std::vector<Pkgseal::Bytes> signatures = editor.signatures();
-        signatures.push_back(Pkgseal::Bytes(size % 2000 + 1, 0x30));
+        const MemorySource source(data, size);
+        const RpmPackage package = RpmPackage::read(source);
+        checkRecordedValues(package);
+        const SignatureHeaderEditor editor(package.signatureHeader());
+        std::vector<Bytes> signatures = editor.signatures();
+        signatures.push_back(Bytes(size % 2000 + 1, 0x30));
         std::vector<uint64_t> sizes;
-        for (const Pkgseal::Bytes &signature : signatures)
+        for (const Bytes &signature : signatures)
             sizes.push_back(signature.size());
-        const uint64_t headerSize = editor.plannedSize(Pkgseal::SignatureBlob::encodedSize(sizes));
-        checkReadsBack(editor.withSignatures(signatures, headerSize));
-        if (!editor.signatures().empty())
-            checkReadsBack(editor.withoutSignatures());
-    } catch (const Pkgseal::SealError &) {
-        // Rejected input: the reader reported it as it should.
+        const uint64_t headerSize = editor.plannedSize(SignatureBlob::encodedSize(sizes));
+        if (signatures.size() > SignatureBlob::MaxSignatures) {
+            try {
+                editor.withSignatures(signatures, headerSize);
+            } catch (const SealError &) {
+                return 0;
+            }
+            fail("a signature beyond the limit was written");
+        }
+        const RpmPackage signedPackage = readBack(packageWith(package,
+                                                              editor.withSignatures(signatures,
+                                                                                    headerSize),
+                                                              data,
+                                                              size),
+                                                  signatures);
+        RpmHeader unsignedHeader;
+        try {
+            unsignedHeader = SignatureHeaderEditor(signedPackage.signatureHeader())
+                                 .withoutSignatures();
+        } catch (const SealError &error) {
+            fail("the signatures written can't be removed:", error.what());
+        }
+        readBack(packageWith(package, unsignedHeader, data, size), {});
+        if (!editor.signatures().empty()
+            && editor.withoutSignatures().serialize() != unsignedHeader.serialize()) {
+            fail("removing the signatures depends on how many there were");
+        }
+    } catch (const SealError &) {
+        // Rejected input, or a change refused before anything is written: reported as it should.
     }
     return 0;
 }

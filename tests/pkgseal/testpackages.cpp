@@ -9,7 +9,7 @@ TestPackages::TestPackages(const QString &directory)
     : m_directory(directory)
 {}
 
-QString TestPackages::build(const QString &name, qint64 payloadSize)
+QString TestPackages::build(const QString &name, qint64 payloadSize, Payload payload)
 {
     const QString topDirectory = m_directory + "/rpmbuild-" + name;
     QDir().mkpath(topDirectory + "/SPECS");
@@ -20,14 +20,15 @@ QString TestPackages::build(const QString &name, qint64 payloadSize)
         return {};
     }
     specFile.write(QString("Name: %1\nVersion: 1.0\nRelease: 1\nSummary: Test package\n"
-                       "License: MIT\nBuildArch: noarch\n"
-                       "%description\nTest package.\n"
-                       "%install\nmkdir -p %{buildroot}/usr/share/%1\n"
-                       "head -c %2 /dev/urandom > %{buildroot}/usr/share/%1/data\n"
-                       "%files\n/usr/share/%1/data\n")
-                   .arg(name)
-                   .arg(payloadSize)
-                   .toUtf8());
+                           "License: MIT\nBuildArch: noarch\n"
+                           "%description\nTest package.\n"
+                           "%install\nmkdir -p %{buildroot}/usr/share/%1\n"
+                           "head -c %2 %3 > %{buildroot}/usr/share/%1/data\n"
+                           "%files\n/usr/share/%1/data\n")
+                       .arg(name)
+                       .arg(payloadSize)
+                       .arg(payload == Payload::Zeros ? "/dev/zero" : "/dev/urandom")
+                       .toUtf8());
     specFile.close();
     const TestProcess rpmbuild = TestProcess::run("rpmbuild",
                                                   {"-bb",

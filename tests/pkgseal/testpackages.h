@@ -8,8 +8,10 @@ class TestPackages
 public:
     explicit TestPackages(const QString &directory);
 
-    // A noarch package holding one file of payloadSize random bytes; empty on failure.
-    QString build(const QString &name, qint64 payloadSize);
+    enum class Payload { Random, Zeros };
+
+    // A noarch package holding one file of payloadSize bytes, uncompressed; empty on failure.
+    QString build(const QString &name, qint64 payloadSize, Payload payload = Payload::Random);
     QString errorString() const { return m_error; }
 
 private:

@@ -15,7 +15,20 @@ const char ExtensionsConfig[] = "[authority]\n"
                                 "basicConstraints=critical,CA:FALSE\n"
                                 "keyUsage=digitalSignature\n"
                                 "subjectKeyIdentifier=hash\n"
-                                "authorityKeyIdentifier=keyid\n";
+                                "authorityKeyIdentifier=keyid\n"
+                                "[ca]\n"
+                                "default_ca=issuing\n"
+                                "[issuing]\n"
+                                "database=issued/index.txt\n"
+                                "new_certs_dir=issued\n"
+                                "default_md=sha256\n"
+                                "policy=anyName\n"
+                                "unique_subject=no\n"
+                                "rand_serial=yes\n"
+                                "[anyName]\n"
+                                "organizationName=optional\n"
+                                "organizationalUnitName=optional\n"
+                                "commonName=supplied\n";
 
 } // namespace
 
@@ -26,6 +39,8 @@ TestPki::TestPki(const QString &directory)
     QFile config(path("extensions.cnf"));
     if (config.open(QIODevice::WriteOnly))
         config.write(ExtensionsConfig);
+    QDir().mkpath(path("issued"));
+    QFile(path("issued/index.txt")).open(QIODevice::WriteOnly);
 }
 
 QString TestPki::path(const QString &fileName) const
@@ -112,4 +127,58 @@ TestPki::Signer TestPki::createSigner(const QString &authority,
     if (openssl(keyCommand) && openssl(requestCommand) && openssl(issueCommand))
         return signer;
     return {};
+}
+
+TestPki::Signer TestPki::authoritySigner(const QString &authority) const
+{
+    return {path(authority + "-key.pem"), bundle(authority)};
+}
+
+QList<TestPki::Signer> TestPki::reissue(const QString &authority,
+                                        const Signer &signer,
+                                        int count,
+                                        const QString &start,
+                                        const QString &end)
+{
+    const Signer issuer = authoritySigner(authority);
+    const bool selfSigned = signer.key == issuer.key;
+    const QString request = signer.certificate + ".csr";
+    if (!openssl({"x509",
+                  "-x509toreq",
+                  "-in",
+                  signer.certificate,
+                  "-signkey",
+                  signer.key,
+                  "-out",
+                  request})) {
+        return {};
+    }
+    QStringList validity = {"-days", "30"};
+    if (!start.isEmpty())
+        validity = QStringList{"-startdate", start, "-enddate", end};
+    QList<Signer> signers;
+    for (int i = 0; i < count; ++i) {
+        const QString certificate = QString("%1-%2-%3.pem").arg(signer.certificate).arg(start).arg(i);
+        QStringList command = {"ca",
+                               "-batch",
+                               "-config",
+                               path("extensions.cnf"),
+                               "-keyfile",
+                               issuer.key,
+                               "-in",
+                               request,
+                               "-out",
+                               certificate,
+                               "-notext",
+                               "-preserveDN",
+                               "-extfile",
+                               path("extensions.cnf"),
+                               "-extensions",
+                               selfSigned ? "authority" : "signer"};
+        command += selfSigned ? QStringList{"-selfsign"} : QStringList{"-cert", issuer.certificate};
+        if (!openssl(command + validity))
+            return {};
+        signers.append({signer.key, certificate});
+    }
+    return signers;
 }

@@ -26,6 +26,15 @@ public:
                         const QString &organizationalUnits,
                         bool gost = false,
                         const QString &passphrase = {});
+    // Certificates for the key of signer with the signer's subject, each with its own serial
+    // number, issued by the authority: valid from start to end (openssl's YYYYMMDDHHMMSSZ) when
+    // given, else for 30 days. A signer given as the authority itself makes self-signed ones.
+    QList<Signer> reissue(const QString &authority,
+                          const Signer &signer,
+                          int count,
+                          const QString &start = {},
+                          const QString &end = {});
+    Signer authoritySigner(const QString &authority) const;
     QString errorString() const { return m_error; }
 
 private:

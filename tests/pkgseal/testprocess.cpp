@@ -18,7 +18,11 @@ TestProcess TestProcess::run(const QString &program,
     }
     process.write(input);
     process.closeWriteChannel();
-    process.waitForFinished(-1);
+    const int deadlineMilliseconds = 120 * 1000;
+    if (!process.waitForFinished(deadlineMilliseconds)) {
+        process.kill();
+        process.waitForFinished(-1);
+    }
     result.crashed = process.exitStatus() == QProcess::CrashExit;
     result.exitCode = process.exitCode();
     result.output = process.readAllStandardOutput();

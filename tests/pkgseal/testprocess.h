@@ -4,7 +4,8 @@
 #include <QString>
 #include <QStringList>
 
-// Runs a program to its end and keeps what it wrote.
+// Runs a program to its end and keeps what it wrote. A program that has not ended after a
+// generous deadline is killed and counts as crashed, so that a hang fails instead of blocking.
 class TestProcess
 {
 public:
