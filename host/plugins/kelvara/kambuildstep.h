@@ -7,6 +7,8 @@
 namespace Kam {
 namespace Internal {
 
+class KamPackagesFolder;
+
 // The platform's build step: builds the project's RPM packages with rpmbuild inside the first
 // build container.
 class KELVARA_EXPORT KamBuildStep : public KamProcessStep
@@ -20,8 +22,9 @@ public:
     static Utils::Id stepId();
     static QString displayName();
 
-    // The packages of the last successful build, absolute paths (the same inside and outside
-    // the build container), sorted by file name. Empty before a successful build.
+    // The packages of the last successful build: regular files inside the build folder, absolute
+    // paths (the same inside and outside the build container), sorted by file name. Empty
+    // before a successful build.
     QStringList deployablePackagesFileNames() const;
 
     bool init() override;
@@ -31,7 +34,7 @@ private:
     void finish(bool success) override;
 
     Utils::CommandLine rpmbuildCommandLine() const;
-    QString packagesDirectory() const;
+    KamPackagesFolder packagesFolder() const;
     bool checkBuildIsPossible(QString *errorString) const;
 
     QStringList m_packages;
