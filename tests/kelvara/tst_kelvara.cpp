@@ -279,9 +279,30 @@ void KelvaraTest::buildsThePackagesInTheContainer()
     KamBuildStep *step = platformStep(project);
     QVERIFY(step);
 
+    QSignalSpy progress(step, &BuildStep::progress);
     QStringList output;
     QVERIFY2(build(step->stepList(), &output), qPrintable(output.join('\n')));
     const QStringList packages = step->deployablePackagesFileNames();
+
+    // Progress as rpmbuild goes through the spec file, never backwards (the packages are
+    // written in parallel, in any order).
+    QStringList stages;
+    int percent = 0;
+    for (const QList<QVariant> &report : qAsConst(progress)) {
+        QVERIFY(report.at(0).toInt() >= percent && report.at(0).toInt() < 100);
+        percent = report.at(0).toInt();
+        stages << report.at(1).toString();
+    }
+    stages.sort();
+    QCOMPARE(stages,
+             QStringList({"Packaging hello-1.0-1.noarch",
+                          "Packaging hello-doc-1.0-1.noarch",
+                          "Running %build",
+                          "Running %clean",
+                          "Running %install",
+                          "Running %prep",
+                          "Wrote hello-1.0-1.noarch.rpm",
+                          "Wrote hello-doc-1.0-1.noarch.rpm"}));
     QCOMPARE(packages.size(), 2);
     QCOMPARE(QFileInfo(packages.at(0)).fileName(), QString("hello-1.0-1.noarch.rpm"));
     QCOMPARE(QFileInfo(packages.at(1)).fileName(), QString("hello-doc-1.0-1.noarch.rpm"));

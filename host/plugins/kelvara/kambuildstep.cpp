@@ -64,6 +64,7 @@ bool KamBuildStep::init()
 void KamBuildStep::doRun()
 {
     m_packages.clear();
+    m_progress = KamRpmbuildProgress();
     // Packages of an earlier build must not be taken for those of this one.
     QString errorString;
     if (!packagesFolder().remove(&errorString)) {
@@ -86,6 +87,13 @@ void KamBuildStep::finish(bool success)
         }
     }
     KamProcessStep::finish(success);
+}
+
+void KamBuildStep::stdOutput(const QString &output)
+{
+    if (m_progress.readLine(output))
+        emit progress(m_progress.percent(), m_progress.message());
+    KamProcessStep::stdOutput(output);
 }
 
 Utils::CommandLine KamBuildStep::rpmbuildCommandLine() const

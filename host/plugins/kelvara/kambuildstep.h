@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kamprocessstep.h"
+#include "kamrpmbuildprogress.h"
 
 #include <QStringList>
 
@@ -32,12 +33,14 @@ public:
 private:
     void doRun() override;
     void finish(bool success) override;
+    void stdOutput(const QString &output) override;
 
     Utils::CommandLine rpmbuildCommandLine() const;
     KamPackagesFolder packagesFolder() const;
     bool checkBuildIsPossible(QString *errorString) const;
 
     QStringList m_packages;
+    KamRpmbuildProgress m_progress;
 };
 
 } // namespace Internal
