@@ -7,6 +7,8 @@
 //   same spec file through the run command;
 // - the same for a spec file whose %build prints many lines, against a pipe.
 //
+// The references run with the tools of BUILD_DIR; the earlier tree is measured against them too.
+//
 // Usage: bench_container BUILD_DIR [--baseline BUILD_DIR] [--runs N] [--lines N]
 
 #include <QCoreApplication>
