@@ -107,12 +107,28 @@ double timeBetweenLines(const QStringList &command,
     return (end - start) / 1e9;
 }
 
-double minimum(int runs, const std::function<double()> &measure)
+struct Minima
 {
-    double best = std::numeric_limits<double>::max();
-    for (int i = 0; i < runs; ++i)
-        best = std::min(best, measure());
-    return best;
+    double reference = std::numeric_limits<double>::max();
+    QList<double> figures;
+};
+
+// Measures the reference and then the work in each tree, round after round, keeping the minimum
+// of each, so that a change in the machine's load touches them all alike.
+Minima minimaInTurns(int rounds,
+                     const QList<Tree> &trees,
+                     const std::function<double()> &reference,
+                     const std::function<double(const Tree &)> &work = {})
+{
+    Minima minima;
+    for (int i = 0; i < trees.size(); ++i)
+        minima.figures << std::numeric_limits<double>::max();
+    for (int round = 0; round < rounds; ++round) {
+        minima.reference = std::min(minima.reference, reference());
+        for (int i = 0; work && i < trees.size(); ++i)
+            minima.figures[i] = std::min(minima.figures.at(i), work(trees.at(i)));
+    }
+    return minima;
 }
 
 QString shortFigure(double seconds)
@@ -230,41 +246,43 @@ int main(int argc, char **argv)
         trees << makeTree("before", baseline, tempDir.path(), lines);
 
     out << "Each figure is the minimum of " << runs << " runs (container starts: " << 10 * runs
-        << "), measured in turns.\n\n";
+        << "), taken in turns with its reference.\n\n";
     printHeader(trees);
 
-    QList<double> starts;
-    double bwrap = std::numeric_limits<double>::max();
-    for (const Tree &tree : trees) {
-        starts << minimum(10 * runs, [&] {
-            bwrap = std::min(bwrap, timeCommand({"bwrap", "--ro-bind", "/", "/", "true"}, "/"));
+    const Minima starts = minimaInTurns(
+        10 * runs,
+        trees,
+        [] {
+            return timeCommand({"bwrap", "--ro-bind", "/", "/", "true"}, "/");
+        },
+        [](const Tree &tree) {
             return timeCommand({tree.runCommand(), "true"}, tree.workspace());
         });
-    }
     printRow("one container start (run-kelvara-build true)",
-             starts,
-             bwrap,
+             starts.figures,
+             starts.reference,
              "bwrap --ro-bind / / true");
 
     for (const QString &project : {QString("hello"), QString("lines")}) {
-        QList<double> steps;
-        double rpmbuild = std::numeric_limits<double>::max();
-        for (const Tree &tree : trees) {
-            const QString settings = tempDir.path() + "/settings-" + tree.label;
-            steps << minimum(runs, [&] {
-                rpmbuild = std::min(rpmbuild, rpmbuildThroughRunCommand(trees.first(), project));
-                return platformStep(tree, project, settings);
+        const Minima steps = minimaInTurns(
+            runs,
+            trees,
+            [&] { return rpmbuildThroughRunCommand(trees.first(), project); },
+            [&](const Tree &tree) {
+                return platformStep(tree, project, tempDir.path() + "/settings-" + tree.label);
             });
-        }
         const QString work = project == "hello"
                                  ? QString("platform build step of hello")
                                  : QString("%1 lines through the platform build step").arg(lines);
-        printRow(work, steps, rpmbuild, "rpmbuild of the same spec through the run command");
+        printRow(work,
+                 steps.figures,
+                 steps.reference,
+                 "rpmbuild of the same spec through the run command");
         if (project == "lines") {
-            const double pipe = minimum(runs, [&] {
+            const Minima pipe = minimaInTurns(runs, {}, [&] {
                 return timeCommand({"sh", "-c", QString("seq 1 %1 | cat").arg(lines)}, "/");
             });
-            printRow(QString(), steps, pipe, "a pipe: seq | cat");
+            printRow(QString(), steps.figures, pipe.reference, "a pipe: seq | cat");
         }
     }
     return 0;
