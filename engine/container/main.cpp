@@ -1,6 +1,7 @@
 #include "exitcode.h"
 #include "runoptions.h"
 #include "sandbox.h"
+#include "sandboxenvironment.h"
 #include "sandboxlauncher.h"
 
 #include <sdkconfig/sdkconfig.h>
@@ -9,6 +10,8 @@
 #include <QFileInfo>
 #include <QTextCodec>
 #include <QTextStream>
+
+extern char **environ;
 
 using namespace KelvaraRun;
 
@@ -42,7 +45,12 @@ int main(int argc, char **argv)
     if (!sandbox.prepare(options.containerName(), QDir::currentPath()))
         return fail(sandbox.errorString());
 
-    SandboxLauncher launcher(toolsDir);
-    launcher.exec(sandbox.arguments(), options.command());
+    const SandboxEnvironment environment(toolsDir, Sandbox::homeFolder(), sandbox.passEnvironment());
+    QByteArrayList hostEnvironment;
+    for (char **entry = environ; *entry; ++entry)
+        hostEnvironment.append(*entry);
+
+    SandboxLauncher launcher;
+    launcher.exec(sandbox.arguments(), options.command(), environment.variables(hostEnvironment));
     return fail(launcher.errorString());
 }

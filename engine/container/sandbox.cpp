@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
 
 namespace KelvaraRun {
@@ -47,8 +48,8 @@ bool Sandbox::prepare(const QString &containerName, const QString &workingDir)
     addOption("--proc", "/proc");
     addOption("--tmpfs", "/tmp");
     addOption("--tmpfs", "/run");
-    if (QFileInfo(QStringLiteral("/var/tmp")).isDir())
-        addOption("--tmpfs", "/var/tmp");
+    addVar();
+    addOption("--tmpfs", homeFolder());
     addBindsAtHostPaths();
     addOption("--remount-ro", "/");
     addOption("--chdir", m_insideWorkingDir);
@@ -63,6 +64,7 @@ const SdkConfig::Engine *Sandbox::engineOfContainer(const QString &containerName
             known << container.name;
             continue;
         }
+        m_passEnvironment = container.passEnvironment;
         if (const SdkConfig::Engine *engine = m_config.engine(container.engine))
             return engine;
         m_errorString = QStringLiteral("The build container \"%1\" belongs to the engine \"%2\", "
@@ -139,7 +141,7 @@ bool Sandbox::mapWorkingDirectory(const QString &workingDir)
 void Sandbox::addSystemFolders()
 {
     static const char *const names[]
-        = {"usr", "bin", "sbin", "lib", "lib32", "lib64", "libx32", "opt", "var"};
+        = {"usr", "bin", "sbin", "lib", "lib32", "lib64", "libx32", "opt"};
     for (const char *name : names) {
         const QString path = '/' + QLatin1String(name);
         const QFileInfo info(path);
@@ -150,22 +152,56 @@ void Sandbox::addSystemFolders()
     }
 }
 
-// /etc is rebuilt from the host's entries so that /etc/keys/public can be mounted even though
-// the host has no such folder.
+// Of the host's /etc only what builds need: users and groups, name resolution, the dynamic
+// linker's cache, certificates, locale and time zone, the configuration of rpm, openssl, file
+// and fontconfig. Nothing else, so that no secret of the host (shadow files, host keys,
+// passwords of services) can be read inside, whatever its name.
 void Sandbox::addEtc(const QString &engineFolder)
 {
-    addOption("--dir", "/etc");
-    const QFileInfoList entries = QDir("/etc").entryInfoList(QDir::AllEntries | QDir::Hidden
-                                                             | QDir::System | QDir::NoDotAndDotDot);
-    for (const QFileInfo &entry : entries) {
-        if (entry.fileName() == "keys")
-            continue;
-        if (entry.isSymLink())
-            add("--symlink", symLinkTarget(entry.filePath()), entry.filePath());
-        else
-            add("--ro-bind", entry.filePath(), entry.filePath());
-    }
+    static const char *const names[] = {"passwd",       "group",       "nsswitch.conf",
+                                        "hosts",        "host.conf",   "resolv.conf",
+                                        "gai.conf",     "services",    "protocols",
+                                        "ld.so.cache",  "localtime",   "timezone",
+                                        "locale.alias", "locale.conf", "os-release",
+                                        "alternatives", "ssl/certs",   "ssl/openssl.cnf",
+                                        "fonts",        "magic",       "magic.mime",
+                                        "rpmrc",        "rpm",         "popt",
+                                        "popt.d"};
+    // Folders that bubblewrap would make for the binds are readable by their owner only.
+    for (const char *folder : {"/etc", "/etc/ssl", "/etc/keys"})
+        addOption("--dir", folder);
+    for (const char *name : names)
+        addEtcEntry("/etc/" + QLatin1String(name));
+    add("--symlink", "../proc/self/mounts", "/etc/mtab");
     add("--ro-bind", engineFolder, keysFolder);
+}
+
+void Sandbox::addEtcEntry(const QString &path)
+{
+    const QFileInfo info(path);
+    // A link into the system folders stays a link; others (resolv.conf into /run) are followed
+    // on the host.
+    if (info.isSymLink() && isSameOrInside(info.canonicalFilePath(), "/usr")) {
+        add("--symlink", symLinkTarget(path), path);
+    } else if (info.isDir()) {
+        add("--ro-bind", path, path);
+    } else if (info.isFile()) {
+        // A copy into the container's read-only root costs bubblewrap much less than a mount.
+        // The descriptor is left open across exec for bubblewrap to read.
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+        if (fd >= 0) {
+            addOption("--perms", "0644");
+            add("--file", QString::number(fd), path);
+        }
+    }
+}
+
+// Of /var only the places that programs write to, private to the container.
+void Sandbox::addVar()
+{
+    addOption("--tmpfs", "/var/tmp");
+    add("--symlink", "../run", "/var/run");
+    add("--symlink", "../run/lock", "/var/lock");
 }
 
 // Parents are mounted before the folders inside them, else they would hide them.
@@ -179,6 +215,12 @@ void Sandbox::addBindsAtHostPaths()
     QList<Bind> binds{{m_toolsDir, false}};
     for (const QString &folder : qAsConst(m_sharedFolders))
         binds.append({folder, true});
+    // Keys and certificates that users pick from the SDK, unchangeable from inside.
+    for (const char *name : {"keys", "ca"}) {
+        const QString folder = QDir(m_config.installationPath).filePath(name);
+        if (QFileInfo(folder).isDir())
+            binds.append({folder, false});
+    }
     std::sort(binds.begin(), binds.end(), [](const Bind &a, const Bind &b) {
         return a.path < b.path;
     });

@@ -30,7 +30,12 @@ private slots:
     void streamsAndExitCodePassThrough_data();
     void streamsAndExitCodePassThrough();
     void defaultKeysExistOnlyInside();
-    void sharedFoldersWritableSystemReadOnly();
+    void hostFilesSeenInside_data();
+    void hostFilesSeenInside();
+    void nothingTheHostHidesIsVisible();
+    void readOnlyInside_data();
+    void readOnlyInside();
+    void writableOnlyWhereShared();
     void opensslAsksForPassPhraseOnStandardStreams();
     void opensslHandlesGostKeysWithoutEngineOption();
     void killingRunCommandKillsTool();
@@ -43,7 +48,8 @@ private:
                const QStringList &command,
                const QString &workingDir = {},
                const QString &sdk = {},
-               const QString &container = "kelvara-build");
+               const QString &container = "kelvara-build",
+               const QProcessEnvironment &hostEnvironment = {});
     RunOutcome run(const QStringList &command,
                    const QByteArray &input = {},
                    const QString &workingDir = {});
@@ -53,6 +59,8 @@ private:
     QString m_workspace;
     QString m_otherShared;
     QString m_engine;
+    QString m_sdkKeys;
+    QString m_sdkCa;
     QString m_runCommand;
 };
 
@@ -74,9 +82,14 @@ void tst_Container::initTestCase()
     QVERIFY(m_tempDir.isValid());
 
     const QDir root(m_tempDir.filePath(QString::fromUtf8("SDK mit Ümlaut")));
-    QVERIFY(root.mkpath("engine") && root.mkpath("workspace/sub dir") && root.mkpath("shared-2"));
+    QVERIFY(root.mkpath("engine") && root.mkpath("workspace/sub dir") && root.mkpath("shared-2")
+            && root.mkpath("keys") && root.mkpath("ca"));
     m_sdk = root.absolutePath();
     m_engine = root.filePath("engine");
+    m_sdkKeys = root.filePath("keys");
+    m_sdkCa = root.filePath("ca");
+    QVERIFY(writeFile(m_sdkKeys + "/developer-key.pem", "content of developer-key.pem"));
+    QVERIFY(writeFile(m_sdkCa + "/root-ca.pem", "content of root-ca.pem"));
     m_workspace = root.filePath("workspace");
     m_otherShared = root.filePath("shared-2");
     for (const char *name :
@@ -91,7 +104,7 @@ void tst_Container::initTestCase()
     config.engines = {{"kelvara-engine", m_engine, m_workspace},
                       {"second-engine", m_engine, m_otherShared},
                       {"gone-engine", m_engine, root.filePath("no-such-folder")}};
-    config.containers = {{"kelvara-build", "kelvara-engine", m_runCommand},
+    config.containers = {{"kelvara-build", "kelvara-engine", m_runCommand, {"NAMED_BY_SDK"}},
                          {"orphan", "no-such-engine", m_runCommand}};
     QString errorString;
     QVERIFY2(config.save(&errorString), qPrintable(errorString));
@@ -118,9 +131,10 @@ void tst_Container::start(QProcess &process,
                           const QStringList &command,
                           const QString &workingDir,
                           const QString &sdk,
-                          const QString &container)
+                          const QString &container,
+                          const QProcessEnvironment &hostEnvironment)
 {
-    QProcessEnvironment environment;
+    QProcessEnvironment environment = hostEnvironment;
     environment.insert("WORKSPACE_DIR", m_workspace);
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(workingDir.isEmpty() ? m_workspace : workingDir);
@@ -168,20 +182,42 @@ void tst_Container::argumentsArriveUnchanged()
     QCOMPARE(lines(outcome.output), expected);
 }
 
+// Of the host's environment only what a build needs and what the SDK names gets in.
 void tst_Container::environmentAndWorkingFolderArrive()
 {
+    QProcessEnvironment host;
+    host.insert("PATH", "/usr/bin:/bin");
+    host.insert("LANG", "C.UTF-8");
+    host.insert("LC_TIME", "C");
+    host.insert("TERM", "dumb");
+    host.insert("NAMED_BY_SDK", "passed");
+    host.insert("KELVARA_TEST_SECRET", "must stay outside");
+    host.insert("LD_PRELOAD", "libc.so.6");
+    host.insert("OPENSSL_CONF", "/host/only/openssl.cnf");
+    host.insert("HOME", m_workspace);
     const QString subDir = m_workspace + "/sub dir";
-    const RunOutcome outcome = run({"sh", "-c", "pwd; echo \"$WORKSPACE_DIR\"; echo \"$PATH\""},
-                                   {},
-                                   subDir);
-    QCOMPARE(outcome.exitCode, 0);
-    const QStringList output = lines(outcome.output);
-    QCOMPARE(output.size(), 3);
-    QCOMPARE(output.at(0), subDir);
-    QCOMPARE(output.at(1), m_workspace);
-    const QStringList path = output.at(2).split(':');
-    QCOMPARE(path.first(), QFileInfo(m_runCommand).canonicalPath());
-    QVERIFY(path.contains("/usr/bin"));
+    QProcess process;
+    const QString script("pwd; env; touch \"$HOME/written\" && ls -A \"$HOME\"");
+    start(process, {"sh", "-c", script}, subDir, {}, "kelvara-build", host);
+    QVERIFY(process.waitForFinished(-1));
+    QCOMPARE(process.exitCode(), 0);
+
+    QStringList output = lines(process.readAllStandardOutput());
+    QCOMPARE(output.takeFirst(), subDir);
+    QCOMPARE(output.takeLast(), QString("written"));
+    QMap<QString, QString> inside;
+    for (const QString &line : qAsConst(output))
+        inside.insert(line.section('=', 0, 0), line.section('=', 1));
+    QCOMPARE(QStringList(inside.keys()).join(' '),
+             QString("HOME LANG LC_TIME NAMED_BY_SDK OPENSSL_CONF PATH PWD TERM WORKSPACE_DIR"));
+    const QString toolsDir = QFileInfo(m_runCommand).canonicalPath();
+    QCOMPARE(inside.value("PATH"), toolsDir + ":/usr/bin:/bin");
+    QCOMPARE(inside.value("WORKSPACE_DIR"), m_workspace);
+    QCOMPARE(inside.value("NAMED_BY_SDK"), QString("passed"));
+    QCOMPARE(inside.value("OPENSSL_CONF"), toolsDir + "/kelvara-openssl.cnf");
+    // A home of its own, gone with the run.
+    QVERIFY(inside.value("HOME") != m_workspace);
+    QVERIFY(!QFileInfo::exists(m_workspace + "/written"));
 }
 
 void tst_Container::streamsAndExitCodePassThrough_data()
@@ -220,12 +256,78 @@ void tst_Container::defaultKeysExistOnlyInside()
         QCOMPARE(outcome.output, "content of " + name.toUtf8());
         QVERIFY2(!QFile::exists(inside), qPrintable(inside));
     }
-    const RunOutcome write = run({"touch", "/etc/keys/public/new-file"});
-    QVERIFY(write.exitCode != 0);
-    QVERIFY(!QFile::exists(m_engine + "/new-file"));
 }
 
-void tst_Container::sharedFoldersWritableSystemReadOnly()
+void tst_Container::hostFilesSeenInside_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("visible");
+    // What builds need: users and groups, name resolution, certificates, the commands that
+    // Debian's alternatives provide, the time zone; then secrets of the host.
+    const QString needed("/etc/passwd /etc/group /etc/nsswitch.conf /etc/hosts /etc/resolv.conf "
+                         "/etc/ssl/certs/ca-certificates.crt /etc/alternatives/awk "
+                         "/etc/localtime /etc/ld.so.cache");
+    const QString secret("/etc/shadow /etc/gshadow /etc/ssl/private /etc/ssh /etc/sudoers "
+                         "/var/backups /var/lib /var/log /root");
+    for (const QString &path : needed.split(' '))
+        QTest::newRow(qPrintable(path)) << path << true;
+    for (const QString &path : secret.split(' '))
+        QTest::newRow(qPrintable(path)) << path << false;
+}
+
+void tst_Container::hostFilesSeenInside()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, visible);
+    if (!QFileInfo::exists(path))
+        QSKIP("The host has no such file.");
+    const RunOutcome outcome = run(
+        {"sh", "-c", "test -e \"$0\" || exit 1; test -d \"$0\" || cat \"$0\"", path});
+    QCOMPARE(outcome.exitCode == 0, visible);
+    if (visible && QFileInfo(path).isFile()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(outcome.output, file.readAll());
+    }
+}
+
+// Whatever the host keeps from other users (shadow files, private keys, ...) stays outside,
+// whatever its name; the engine's own keys are the container's.
+void tst_Container::nothingTheHostHidesIsVisible()
+{
+    const RunOutcome outcome = run(
+        {"sh", "-c", "find /etc /var /opt -path /etc/keys -prune -o ! -type l ! -perm -o=r -print"});
+    QCOMPARE(outcome.output, QByteArray());
+}
+
+void tst_Container::readOnlyInside_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("readable");
+    QTest::newRow("root") << "/" << QString();
+    QTest::newRow("system") << "/usr" << QString();
+    QTest::newRow("etc") << "/etc" << QString();
+    QTest::newRow("engine's keys") << "/etc/keys/public"
+                                   << "root-ca-bundle.pem";
+    QTest::newRow("tools") << QFileInfo(m_runCommand).canonicalPath() << "kelvara-run";
+    QTest::newRow("SDK's keys") << m_sdkKeys << "developer-key.pem";
+    QTest::newRow("SDK's CA") << m_sdkCa << "root-ca.pem";
+}
+
+void tst_Container::readOnlyInside()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, readable);
+    const QString newFile = QDir(folder).filePath("written-inside");
+    const RunOutcome outcome = run({"touch", newFile});
+    QVERIFY2(outcome.exitCode != 0, qPrintable(newFile));
+    QVERIFY2(outcome.error.contains("Read-only file system"), outcome.error.constData());
+    QVERIFY(!QFileInfo::exists(newFile));
+    if (!readable.isEmpty())
+        QCOMPARE(run({"test", "-r", QDir(folder).filePath(readable)}).exitCode, 0);
+}
+
+void tst_Container::writableOnlyWhereShared()
 {
     const QString inWorkspace = m_workspace + "/written inside";
     const QString inOtherShared = m_otherShared + "/written inside";
@@ -235,13 +337,7 @@ void tst_Container::sharedFoldersWritableSystemReadOnly()
     QVERIFY(QFile::exists(inWorkspace));
     QVERIFY(QFile::exists(inOtherShared));
 
-    for (const QString &path : {"/usr/kelvara-test", "/etc/kelvara-test", "/kelvara-test"}) {
-        const RunOutcome outcome = run({"touch", path});
-        QVERIFY2(outcome.exitCode != 0, qPrintable(path));
-        QVERIFY2(outcome.error.contains("Read-only file system"), outcome.error.constData());
-    }
-
-    // Not even root could remount the system writable: the tool has no capabilities.
+    // Not even root could remount the rest writable: the tool has no capabilities.
     QCOMPARE(run({"grep", "CapEff", "/proc/self/status"}).output,
              QByteArray("CapEff:\t0000000000000000\n"));
 

@@ -23,11 +23,13 @@
 #include <projectexplorer/target.h>
 #include <utils/fileutils.h>
 
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -82,6 +84,8 @@ private slots:
     void buildsThePackagesInTheContainer();
     void failedBuildListsNoPackage_data();
     void failedBuildListsNoPackage();
+    void buildNeverActsThroughLinks_data();
+    void buildNeverActsThroughLinks();
     void cancelKillsTheBuild();
     void listenerAttachesAndDetachesPlatformProjects();
     void toolsMenuIsInTheMenuBar();
@@ -258,8 +262,10 @@ void KelvaraTest::buildsThePackagesInTheContainer()
 {
     QFETCH(bool, sandboxed);
     QTemporaryDir parent;
-    QString folder = copyExample(m_sdk->workspacePath() + "/build");
-    if (sandboxed) {
+    QString folder = m_sdk->workspacePath() + "/build";
+    if (!sandboxed) {
+        QVERIFY(!copyExample(folder).isEmpty());
+    } else {
         QString errorString;
         const QString demo = TestSdk::createDemo(parent.filePath("demo"), &errorString);
         QVERIFY2(!demo.isEmpty(), qPrintable(errorString));
@@ -273,9 +279,30 @@ void KelvaraTest::buildsThePackagesInTheContainer()
     KamBuildStep *step = platformStep(project);
     QVERIFY(step);
 
+    QSignalSpy progress(step, &BuildStep::progress);
     QStringList output;
     QVERIFY2(build(step->stepList(), &output), qPrintable(output.join('\n')));
     const QStringList packages = step->deployablePackagesFileNames();
+
+    // Progress as rpmbuild goes through the spec file, never backwards (the packages are
+    // written in parallel, in any order).
+    QStringList stages;
+    int percent = 0;
+    for (const QList<QVariant> &report : qAsConst(progress)) {
+        QVERIFY(report.at(0).toInt() >= percent && report.at(0).toInt() < 100);
+        percent = report.at(0).toInt();
+        stages << report.at(1).toString();
+    }
+    stages.sort();
+    QCOMPARE(stages,
+             QStringList({"Packaging hello-1.0-1.noarch",
+                          "Packaging hello-doc-1.0-1.noarch",
+                          "Running %build",
+                          "Running %clean",
+                          "Running %install",
+                          "Running %prep",
+                          "Wrote hello-1.0-1.noarch.rpm",
+                          "Wrote hello-doc-1.0-1.noarch.rpm"}));
     QCOMPARE(packages.size(), 2);
     QCOMPARE(QFileInfo(packages.at(0)).fileName(), QString("hello-1.0-1.noarch.rpm"));
     QCOMPARE(QFileInfo(packages.at(1)).fileName(), QString("hello-doc-1.0-1.noarch.rpm"));
@@ -337,6 +364,95 @@ void KelvaraTest::failedBuildListsNoPackage()
     QVERIFY(!build(step->stepList(), &output));
     QVERIFY2(output.join('\n').contains(message), qPrintable(output.join('\n')));
     QVERIFY(step->deployablePackagesFileNames().isEmpty());
+}
+
+// Files of a folder and its subfolders, hidden ones included, with their contents.
+static QMap<QString, QByteArray> snapshot(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        files.insert(QDir(folder).relativeFilePath(file.fileName()),
+                     file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("unreadable"));
+    }
+    return files;
+}
+
+void KelvaraTest::buildNeverActsThroughLinks_data()
+{
+    QTest::addColumn<QByteArray>("install");
+    QTest::addColumn<bool>("buildFolderIsLink");
+    QTest::addColumn<int>("packages");
+    QTest::addColumn<QString>("message");
+    // The spec's %install makes the links; OUTSIDE stands for a host folder outside.
+    QTest::newRow("packages folder replaced by a link")
+        << QByteArray("rm -rf %{_topdir}/RPMS && ln -s OUTSIDE %{_topdir}/RPMS\n") << false << 0
+        << "produced no package";
+    QTest::newRow("links inside the packages folder")
+        << QByteArray("mkdir -p %{_topdir}/RPMS && ln -s OUTSIDE %{_topdir}/RPMS/folder && "
+                      "ln -s OUTSIDE/RPMS/noarch/old-1.noarch.rpm %{_topdir}/RPMS/linked.rpm\n")
+        << false << 2 << QString();
+    QTest::newRow("build folder is a link") << QByteArray() << true << 0 << "is a symbolic link";
+}
+
+// Whatever links a build leaves, two builds leave a folder outside as it was and hand on no
+// package that is not a regular file of the build folder.
+void KelvaraTest::buildNeverActsThroughLinks()
+{
+    QFETCH(QByteArray, install);
+    QFETCH(bool, buildFolderIsLink);
+    QFETCH(int, packages);
+    QFETCH(QString, message);
+
+    QTemporaryDir outside;
+    for (const char *name : {".hidden", "sub/file", "sub/.hidden", "RPMS/noarch/old-1.noarch.rpm"}) {
+        QVERIFY(QDir().mkpath(QFileInfo(outside.filePath(name)).path()));
+        QFile file(outside.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray("keep ") + name) > 0);
+    }
+    const QMap<QString, QByteArray> before = snapshot(outside.path());
+
+    const QString folder = copyExample(m_sdk->workspacePath() + "/links-"
+                                       + QString::number(qHash(QTest::currentDataTag())));
+    QFile specFile(folder + "/hello.spec");
+    QVERIFY(specFile.open(QIODevice::ReadOnly));
+    const QByteArray spec = specFile.readAll()
+                                .replace("%install\n",
+                                         "%install\n"
+                                             + install.replace("OUTSIDE", outside.path().toUtf8()));
+    specFile.close();
+    QVERIFY(specFile.open(QIODevice::WriteOnly) && specFile.write(spec) == spec.size());
+    specFile.close();
+    Project *project = openProject(folder);
+    QVERIFY(project);
+    KamBuildStep *step = platformStep(project);
+    const QString buildFolder = step->buildDirectory().toString();
+    const auto removeLink = qScopeGuard([&] {
+        if (QFileInfo(buildFolder).isSymLink())
+            QFile::remove(buildFolder);
+    });
+    if (buildFolderIsLink) {
+        QVERIFY(QDir(buildFolder).removeRecursively());
+        QVERIFY(QFile::link(outside.path(), buildFolder));
+    }
+
+    QStringList output;
+    bool succeeded = false;
+    for (int run = 0; run < 2; ++run) {
+        output.clear();
+        succeeded = build(step->stepList(), &output);
+        const QMap<QString, QByteArray> after = snapshot(outside.path());
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QCOMPARE(after.value(it.key()), it.value());
+    }
+    QCOMPARE(succeeded, packages > 0);
+    QVERIFY2(output.join('\n').contains(message), qPrintable(output.join('\n')));
+    QCOMPARE(step->deployablePackagesFileNames().size(), packages);
+    for (const QString &package : step->deployablePackagesFileNames()) {
+        QVERIFY2(!QFileInfo(package).isSymLink(), qPrintable(package));
+        QVERIFY(QFileInfo(package).canonicalFilePath().startsWith(buildFolder + '/'));
+    }
 }
 
 void KelvaraTest::cancelKillsTheBuild()

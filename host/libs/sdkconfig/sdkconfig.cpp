@@ -73,9 +73,13 @@ bool Configuration::load(const QString &sdkDir, Configuration *config, QString *
     }
     for (const QJsonValue &value : root.value("containers").toArray()) {
         const QJsonObject o = value.toObject();
+        QStringList passEnvironment;
+        for (const QJsonValue &name : o.value("passEnvironment").toArray())
+            passEnvironment.append(name.toString());
         result.containers.append({o.value("name").toString(),
                                   o.value("engine").toString(),
-                                  absolutePath(dir, o.value("runCommand").toString())});
+                                  absolutePath(dir, o.value("runCommand").toString()),
+                                  passEnvironment});
     }
     *config = result;
     return true;
@@ -92,9 +96,12 @@ bool Configuration::save(QString *errorString) const
     }
     QJsonArray containerArray;
     for (const Container &c : containers) {
-        containerArray.append(QJsonObject{{"name", c.name},
-                                          {"engine", c.engine},
-                                          {"runCommand", storedPath(dir, c.runCommand)}});
+        QJsonObject container{{"name", c.name},
+                              {"engine", c.engine},
+                              {"runCommand", storedPath(dir, c.runCommand)}};
+        if (!c.passEnvironment.isEmpty())
+            container.insert("passEnvironment", QJsonArray::fromStringList(c.passEnvironment));
+        containerArray.append(container);
     }
     const QJsonObject root{{"name", name},
                            {"workspace", storedPath(dir, workspace)},

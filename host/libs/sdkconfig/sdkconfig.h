@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace SdkConfig {
 
@@ -15,11 +16,14 @@ struct Engine
 };
 
 // One build container of an engine and the host program that runs commands in it.
+// passEnvironment names the variables of the run command's environment that reach the
+// tools beyond those every build needs (PATH, LANG, LC_*, TERM, WORKSPACE_DIR).
 struct Container
 {
     QString name;
     QString engine;
     QString runCommand;
+    QStringList passEnvironment;
 };
 
 // The SDK configuration file "sdk.json" at the top of an SDK folder:
@@ -29,7 +33,8 @@ struct Container
 //   "workspace": "workspace",
 //   "engines": [ { "name": "kelvara-engine", "path": "engine", "sharedSrcPath": "workspace" } ],
 //   "containers": [ { "name": "kelvara-build", "engine": "kelvara-engine",
-//                     "runCommand": "bin/run-kelvara-build" } ]
+//                     "runCommand": "bin/run-kelvara-build",
+//                     "passEnvironment": [ "http_proxy" ] } ]
 // }
 //
 // Relative paths are relative to the SDK folder; every path of a loaded configuration is

@@ -1,6 +1,7 @@
 #include "kambuildstep.h"
 
 #include "kamconstants.h"
+#include "kampackagesfolder.h"
 #include "kamsettings.h"
 
 #include <pelk/buildcontainer.h>
@@ -11,8 +12,6 @@
 #include <projectexplorer/project.h>
 
 #include <QDir>
-#include <QDirIterator>
-#include <QFileInfo>
 
 #include <algorithm>
 
@@ -65,27 +64,36 @@ bool KamBuildStep::init()
 void KamBuildStep::doRun()
 {
     m_packages.clear();
+    m_progress = KamRpmbuildProgress();
     // Packages of an earlier build must not be taken for those of this one.
-    QDir(packagesDirectory()).removeRecursively();
+    QString errorString;
+    if (!packagesFolder().remove(&errorString)) {
+        emit addOutput(errorString, OutputFormat::ErrorMessage);
+        KamProcessStep::finish(false);
+        return;
+    }
     KamProcessStep::doRun();
 }
 
 void KamBuildStep::finish(bool success)
 {
     if (success) {
-        QDirIterator it(packagesDirectory(), {"*.rpm"}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            m_packages.append(QDir::cleanPath(it.next()));
-        std::sort(m_packages.begin(), m_packages.end(), [](const QString &a, const QString &b) {
-            return QFileInfo(a).fileName() < QFileInfo(b).fileName();
-        });
+        const KamPackagesFolder folder = packagesFolder();
+        m_packages = folder.packages();
         if (m_packages.isEmpty()) {
-            emit addOutput(tr("The build produced no package in %1.").arg(packagesDirectory()),
+            emit addOutput(tr("The build produced no package in %1.").arg(folder.path()),
                            OutputFormat::ErrorMessage);
             success = false;
         }
     }
     KamProcessStep::finish(success);
+}
+
+void KamBuildStep::stdOutput(const QString &output)
+{
+    if (m_progress.readLine(output))
+        emit progress(m_progress.percent(), m_progress.message());
+    KamProcessStep::stdOutput(output);
 }
 
 Utils::CommandLine KamBuildStep::rpmbuildCommandLine() const
@@ -104,9 +112,9 @@ Utils::CommandLine KamBuildStep::rpmbuildCommandLine() const
                                project()->projectFilePath().toString()});
 }
 
-QString KamBuildStep::packagesDirectory() const
+KamPackagesFolder KamBuildStep::packagesFolder() const
 {
-    return buildDirectory().toString() + "/RPMS";
+    return KamPackagesFolder(KamSettings::workspaceLocation(), buildDirectory().toString());
 }
 
 // Only the workspace and the engines' shared source folders are mounted in a build container.

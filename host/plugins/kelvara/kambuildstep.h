@@ -1,11 +1,14 @@
 #pragma once
 
 #include "kamprocessstep.h"
+#include "kamrpmbuildprogress.h"
 
 #include <QStringList>
 
 namespace Kam {
 namespace Internal {
+
+class KamPackagesFolder;
 
 // The platform's build step: builds the project's RPM packages with rpmbuild inside the first
 // build container.
@@ -20,8 +23,9 @@ public:
     static Utils::Id stepId();
     static QString displayName();
 
-    // The packages of the last successful build, absolute paths (the same inside and outside
-    // the build container), sorted by file name. Empty before a successful build.
+    // The packages of the last successful build: regular files inside the build folder, absolute
+    // paths (the same inside and outside the build container), sorted by file name. Empty
+    // before a successful build.
     QStringList deployablePackagesFileNames() const;
 
     bool init() override;
@@ -29,12 +33,14 @@ public:
 private:
     void doRun() override;
     void finish(bool success) override;
+    void stdOutput(const QString &output) override;
 
     Utils::CommandLine rpmbuildCommandLine() const;
-    QString packagesDirectory() const;
+    KamPackagesFolder packagesFolder() const;
     bool checkBuildIsPossible(QString *errorString) const;
 
     QStringList m_packages;
+    KamRpmbuildProgress m_progress;
 };
 
 } // namespace Internal
