@@ -193,13 +193,17 @@ void tst_SignTool::cancelStopsTheRest()
     PassPhraseAnswerer answerer({PassPhraseAnswerer::cancel()});
     QByteArray input;
 
-    QVERIFY(!tool.processOutput("first\nEnter pass phrase:\nlost\n", "error line\n", input));
+    // The tool is stopped: no further prompt is asked, but every line it wrote is published.
+    QVERIFY(!tool.processOutput("first\nEnter pass phrase:\nlast\n",
+                                "error line\nEnter PEM pass phrase:",
+                                input));
 
     QCOMPARE(answerer.prompts(), QStringList("Enter pass phrase:"));
     QVERIFY(input.isEmpty());
-    QCOMPARE(published(outputSpy), QStringList("first"));
-    QCOMPARE(errorSpy.size(), 0);
-    QCOMPARE(m_case->messages(), QStringList("[I]\tfirst"));
+    QCOMPARE(published(outputSpy), QStringList({"first", "last"}));
+    QCOMPARE(published(errorSpy), QStringList("error line"));
+    QCOMPARE(m_case->messages(), QStringList({"[I]\tfirst", "[I]\tlast", "[E]\terror line"}));
+    QVERIFY(!tool.processOutput({}, {}, input));
 }
 
 void tst_SignTool::dialogRefusesAndStaysOpen_data()
