@@ -53,17 +53,22 @@ PkgsealStep::PkgsealStep(BuildStepList *stepList, Utils::Id id)
         m_tool->setEnvironment(configuration->environment().toProcessEnvironment());
 
     connect(m_tool.get(), &SignTool::addError, this, [this](const QString &error) {
-        forwardToolOutput(error, OutputFormat::Stderr);
+        emit addOutput(error, OutputFormat::Stderr);
     });
     connect(m_tool.get(), &SignTool::addOutput, this, [this](const QString &output) {
-        forwardToolOutput(output, OutputFormat::Stdout);
+        emit addOutput(output, OutputFormat::Stdout);
     });
 
     m_useDefaultValues = true;
     setEnabled(true);
 }
 
-PkgsealStep::~PkgsealStep() = default;
+PkgsealStep::~PkgsealStep()
+{
+    // A step that goes (its project closed) leaves no tool running for it.
+    if (m_running)
+        m_tool->cancel();
+}
 
 Utils::Id PkgsealStep::stepId()
 {
@@ -146,8 +151,7 @@ QWidget *PkgsealStep::createConfigWidget()
 
 void PkgsealStep::doRun()
 {
-    const quint64 run = ++m_runCount;
-    m_activeRun = run;
+    m_running = true;
     emit addOutput(tr("Signing RPM package..."), OutputFormat::NormalMessage);
 
     KeySet keys;
@@ -168,9 +172,8 @@ void PkgsealStep::doRun()
         return;
     }
 
-    const std::optional<RunResult> result = runTool(run, [&](Pkgseal &tool) {
-        return tool.sign(packages, keys);
-    });
+    const std::optional<RunResult> result = runTool(
+        [&](Pkgseal &tool) { return tool.sign(packages, keys); });
     if (!result)
         return;
     if (!succeeded(*result)) {
@@ -179,31 +182,32 @@ void PkgsealStep::doRun()
     }
 
     emit addOutput(tr("Package sign completed successfully."), OutputFormat::NormalMessage);
-    if (checkSignatureDump(packages, run))
+    if (checkSignatureDump(packages))
         finishRun(true);
 }
 
 void PkgsealStep::doCancel()
 {
     KamProcessStep::doCancel();
-    // Only a run that has not reported its end yet can be stopped.
-    if (!m_activeRun)
-        return;
-    m_activeRun = 0;
-    emit addOutput(tr("Package sign stopped by user"), OutputFormat::ErrorMessage);
-    emit finished(false);
+    // The tool's run returns as soon as its process has ended; the run reports its end then.
+    if (m_running)
+        m_tool->cancel();
 }
 
-std::optional<RunResult> PkgsealStep::runTool(quint64 run,
-                                              const std::function<RunResult(Pkgseal &)> &operation)
+std::optional<RunResult> PkgsealStep::runTool(const std::function<RunResult(Pkgseal &)> &operation)
 {
     // The tool runs the event loop while it waits: the step may be stopped or even deleted
     // before it returns, so the tool is kept alive here and the step looked at only if it lives.
     const QPointer<PkgsealStep> self(this);
     const std::shared_ptr<Pkgseal> tool = m_tool;
     const RunResult result = operation(*tool);
-    if (!self || !isRunCurrent(run))
+    if (!self)
         return std::nullopt;
+    if (tool->wasCancelled()) {
+        emit addOutput(tr("Package sign stopped by user"), OutputFormat::ErrorMessage);
+        finishRun(false);
+        return std::nullopt;
+    }
     return result;
 }
 
@@ -222,14 +226,13 @@ KamBuildStep *PkgsealStep::findBuildStep() const
     return nullptr;
 }
 
-bool PkgsealStep::checkSignatureDump(const QStringList &packages, quint64 run)
+bool PkgsealStep::checkSignatureDump(const QStringList &packages)
 {
     if (isCheckedByLaterStep())
         return true;
 
-    const std::optional<RunResult> result = runTool(run, [&](Pkgseal &tool) {
-        return tool.dump(packages);
-    });
+    const std::optional<RunResult> result = runTool(
+        [&](Pkgseal &tool) { return tool.dump(packages); });
     if (!result)
         return false;
 
@@ -300,21 +303,9 @@ void PkgsealStep::reportPackageSignature(const QString &section, const QString &
     emit addOutput(note.arg(packageName, QLatin1String(DOCUMENTATION_URL)), OutputFormat::Stderr);
 }
 
-void PkgsealStep::forwardToolOutput(const QString &text, OutputFormat format)
-{
-    // Lines that come after the run was stopped belong to no run any more.
-    if (m_activeRun)
-        emit addOutput(text, format);
-}
-
-bool PkgsealStep::isRunCurrent(quint64 run) const
-{
-    return m_activeRun == run;
-}
-
 void PkgsealStep::finishRun(bool success)
 {
-    m_activeRun = 0;
+    m_running = false;
     emit finished(success);
 }
 

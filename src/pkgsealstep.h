@@ -50,17 +50,15 @@ private:
     void doRun() override;
     void doCancel() override;
 
-    // Empty when the run ended while the tool was busy: stopped, or the step deleted.
-    std::optional<RunResult> runTool(quint64 run,
-                                     const std::function<RunResult(Pkgseal &)> &operation);
+    // Empty when the run ended while the tool was busy: the user stopped it (which it reports),
+    // or the step was deleted.
+    std::optional<RunResult> runTool(const std::function<RunResult(Pkgseal &)> &operation);
     Kam::Internal::KamBuildStep *findBuildStep() const;
     // False when the run ended while the dump was made.
-    bool checkSignatureDump(const QStringList &packages, quint64 run);
+    bool checkSignatureDump(const QStringList &packages);
     bool isCheckedByLaterStep() const;
     void reportSignatures(const QStringList &packages, const QString &dump);
     void reportPackageSignature(const QString &section, const QString &packageName);
-    void forwardToolOutput(const QString &text, OutputFormat format);
-    bool isRunCurrent(quint64 run) const;
     void finishRun(bool success);
 
     bool m_useDefaultValues = true;
@@ -69,8 +67,7 @@ private:
     // Shared with a running call, so that the tool outlives a step deleted meanwhile.
     std::shared_ptr<Pkgseal> m_tool = std::make_shared<Pkgseal>();
     QPointer<Kam::Internal::KamBuildStep> m_buildStep;
-    quint64 m_runCount = 0;
-    quint64 m_activeRun = 0;
+    bool m_running = false;
 };
 
 } // namespace Internal

@@ -6,7 +6,7 @@
 #   <sub>.err   printed to standard error
 #   <sub>.exit  the exit code (0 when absent)
 #   <sub>.hold  "pkgseal <sub>" says "waiting for release" and waits until "release" exists,
-#               then prints "released"
+#               then prints "released" and leaves <sub>.released
 here=$(dirname "$0")
 if [ "$1" != pkgseal ]; then
     exec "$@"
@@ -18,6 +18,7 @@ if [ -e "$here/$sub.hold" ]; then
     echo "waiting for release"
     while [ ! -e "$here/release" ]; do sleep 0.02; done
     echo "released"
+    : > "$here/$sub.released"
 fi
 [ -e "$here/$sub.out" ] && cat "$here/$sub.out"
 [ -e "$here/$sub.err" ] && cat "$here/$sub.err" >&2

@@ -100,6 +100,10 @@ public:
     }
     void hold(const QString &sub) { write(sub + ".hold", {}); }
     void release() { write("release", {}); }
+    bool wentOnAfterHold(const QString &sub) const
+    {
+        return QFile::exists(m_folder + '/' + sub + ".released");
+    }
     QStringList calls() const
     {
         QFile log(m_folder + "/calls.log");
@@ -158,6 +162,7 @@ private:
     std::function<void(PkgsealStep *, StepRun &)> cancelWhenHeld(bool deleteStep);
 
     std::unique_ptr<QTemporaryDir> m_scriptDir;
+    QTimer m_releaseTimer;
     std::unique_ptr<ScriptedPkgseal> m_pkgseal;
     std::unique_ptr<TestSdk> m_sdk;
     std::unique_ptr<TestIde> m_ide;
@@ -170,6 +175,8 @@ void tst_SignStep::initTestCase()
     m_scriptDir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_scriptDir->isValid());
     m_pkgseal = std::make_unique<ScriptedPkgseal>(m_scriptDir->path());
+    m_releaseTimer.setSingleShot(true);
+    connect(&m_releaseTimer, &QTimer::timeout, this, [this] { m_pkgseal->release(); });
     const QString source = qEnvironmentVariable("QUILLMARK_SOURCE_DIR")
                            + "/tests/signstep/scriptedpkgseal.sh";
     QVERIFY(QFile::copy(source, m_pkgseal->runCommand()));
@@ -215,6 +222,7 @@ void tst_SignStep::cleanupTestCase()
 
 void tst_SignStep::cleanup()
 {
+    m_releaseTimer.stop();
     m_pkgseal->reset();
     QSettings().remove("Quillmark.GlobalSignKey");
     QSettings().remove("Quillmark.GlobalSignCert");
@@ -258,21 +266,18 @@ std::unique_ptr<PkgsealStep> tst_SignStep::makeStep(BuildConfiguration *configur
     return std::make_unique<PkgsealStep>(configuration->buildSteps(), PkgsealStep::stepId());
 }
 
-// Cancels the step when the held tool says it waits, then lets the tool go on.
+// Cancels the step when the held tool says it waits. A tool that is not stopped is let go on
+// after 30 s, so that a test that fails doesn't hang.
 std::function<void(PkgsealStep *, StepRun &)> tst_SignStep::cancelWhenHeld(bool deleteStep)
 {
     return [this, deleteStep](PkgsealStep *step, StepRun &run) {
         if (run.lines.last().first != "waiting for release")
             return;
-        step->cancel();
-        if (!deleteStep) {
-            m_pkgseal->release();
-            return;
-        }
-        QTimer::singleShot(0, [this, step] {
-            delete step;
-            m_pkgseal->release();
-        });
+        m_releaseTimer.start(30000);
+        if (deleteStep)
+            QTimer::singleShot(0, step, [step] { delete step; });
+        else
+            step->cancel();
     };
 }
 
@@ -706,14 +711,13 @@ void tst_SignStep::cancel()
     m_pkgseal->setOutput("dump", "/a/x.rpm:\nGroup: developer\n/a/y.rpm:\n");
     const StepRun run = runStep(step.get(), cancelWhenHeld(false));
 
-    // The stop was told at once; the end of the tool's run added nothing.
+    // The tool was stopped, and the step reported its end once.
     QCOMPARE(run.finished, QList<bool>{false});
-    QCOMPARE(run.lines.last(),
-             qMakePair(QString("Package sign stopped by user"), OutputFormat::ErrorMessage));
-    QVERIFY(!run.texts().contains("released"));
+    QVERIFY(run.has("Package sign stopped by user", OutputFormat::ErrorMessage));
+    QVERIFY(!m_pkgseal->wentOnAfterHold(heldCall));
     QVERIFY(!run.texts().join('\n').contains("Note: "));
     QCOMPARE(run.has("Package sign completed successfully.", OutputFormat::NormalMessage), dumping);
-    QCOMPARE(m_pkgseal->calls().size(), dumping ? 2 : 1);
+    QCOMPARE(m_pkgseal->calls().filter("pkgseal sign").size(), 1);
 
     // The step runs normally afterwards; a cancel outside a run reports nothing.
     m_pkgseal->reset();
@@ -725,14 +729,14 @@ void tst_SignStep::cancel()
 
 void tst_SignStep::deletedWhileSigning()
 {
-    // Once stopped, the step may go (its project closed) while the tool still runs.
+    // A step that goes while it signs (its project closed) stops its tool.
     auto step = new PkgsealStep(debugConfiguration(m_multi)->buildSteps(), PkgsealStep::stepId());
     const QPointer<PkgsealStep> guard(step);
     m_pkgseal->hold("sign");
-    const StepRun run = runStep(step, cancelWhenHeld(true));
+    runStep(step, cancelWhenHeld(true));
 
     QVERIFY(!guard);
-    QCOMPARE(run.finished, QList<bool>{false});
+    QVERIFY(!m_pkgseal->wentOnAfterHold("sign"));
     QCOMPARE(m_pkgseal->calls().size(), 1);
 }
 
