@@ -62,13 +62,23 @@ static bool runProcess(QProcess &process, const OutputHandler &handler, RunResul
     return false;
 }
 
+// The reason why nothing ran reaches the handler as error output, and so the user.
+static void handOnFailure(const OutputHandler &handler, const QByteArray &reason)
+{
+    QByteArray input;
+    handler({}, reason + '\n', input);
+}
+
 RunResult runInBuildContainer(OutputHandler handler,
                               QProcessEnvironment environment,
                               const QStringList &command)
 {
     const auto containers = Pelk::BuildContainerManager::buildContainers();
-    if (containers.isEmpty())
-        return {true, 1, "Build containers not found!", {}};
+    if (containers.isEmpty()) {
+        const RunResult result{true, 1, "Build containers not found!", {}};
+        handOnFailure(handler, result.errorOutput);
+        return result;
+    }
 
     const QString workspace = Kam::Internal::KamSettings::workspaceLocation();
     environment.insert("WORKSPACE_DIR", workspace);
@@ -81,7 +91,8 @@ RunResult runInBuildContainer(OutputHandler handler,
     process.setProcessChannelMode(QProcess::SeparateChannels);
 
     RunResult result;
-    runProcess(process, handler, result);
+    if (!runProcess(process, handler, result))
+        handOnFailure(handler, result.errorOutput);
 
     Core::MessageManager::writeFlashing(
         QString("[$] %1\t%2").arg(QString::number(result.exitCode), command.join(' ')));

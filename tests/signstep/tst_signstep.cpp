@@ -4,6 +4,7 @@
 #include <testide.h>
 #include <testsdk.h>
 
+#include <coreplugin/messagemanager.h>
 #include <kelvara/kambuildstep.h>
 #include <projectexplorer/buildconfiguration.h>
 #include <projectexplorer/buildmanager.h>
@@ -149,8 +150,8 @@ private slots:
     void cancel_data();
     void cancel();
     void deletedWhileSigning();
-    void refusesWithoutPackages_data();
-    void refusesWithoutPackages();
+    void failsWithItsReason_data();
+    void failsWithItsReason();
 
 private:
     Project *openProject(const QString &name, const QByteArray &specText);
@@ -740,33 +741,60 @@ void tst_SignStep::deletedWhileSigning()
     QCOMPARE(m_pkgseal->calls().size(), 1);
 }
 
-void tst_SignStep::refusesWithoutPackages_data()
+void tst_SignStep::failsWithItsReason_data()
 {
-    QTest::addColumn<bool>("removeBuildStep");
+    QTest::addColumn<QString>("cause");
     QTest::addColumn<QString>("error");
+    QTest::addColumn<OutputFormat>("format");
     QTest::newRow("no platform build step")
-        << true << QString("Error: No previous \"Kelvara Build\" step found");
-    // The Release configuration was never built.
-    QTest::newRow("never built") << false << QString("Error: no package for sign found");
+        << "no build step" << QString("Error: No previous \"Kelvara Build\" step found")
+        << OutputFormat::ErrorMessage;
+    QTest::newRow("never built") << "never built" << QString("Error: no package for sign found")
+                                 << OutputFormat::ErrorMessage;
+    QTest::newRow("no build container")
+        << "no container" << QString("Build containers not found!") << OutputFormat::Stderr;
+    QTest::newRow("run command cannot start")
+        << "/nonexistent/run-command" << QString("Could not start \"/nonexistent/run-command\": ")
+        << OutputFormat::Stderr;
 }
 
-void tst_SignStep::refusesWithoutPackages()
+void tst_SignStep::failsWithItsReason()
 {
-    QFETCH(bool, removeBuildStep);
+    QFETCH(QString, cause);
     QFETCH(QString, error);
-    Project *project = removeBuildStep ? m_multi : m_single;
+    QFETCH(OutputFormat, format);
+    // The Release configurations are never built; the Debug one of m_multi is.
+    Project *project = cause == "never built" ? m_single : m_multi;
     BuildConfiguration *configuration = project->targets().first()->buildConfigurations().last();
+    const bool toolRuns = cause.startsWith('/') || cause == "no container";
+    if (toolRuns)
+        configuration = debugConfiguration(m_multi);
     const auto step = makeStep(configuration);
-    if (removeBuildStep) {
+    if (cause == "no build step") {
         BuildStepList *steps = configuration->buildSteps();
         QVERIFY(steps->removeStep(steps->steps().indexOf(steps->firstOfType<KamBuildStep>())));
+    } else if (toolRuns) {
+        m_sdk->setRunCommands(cause.startsWith('/') ? QStringList(cause) : QStringList());
+        m_sdk->save();
     }
+    QStringList paneLines;
+    connect(Core::MessageManager::instance(),
+            &Core::MessageManager::messageWritten,
+            step.get(),
+            [&paneLines](const QString &line) { paneLines << line; });
 
     const StepRun run = runStep(step.get());
-    QCOMPARE(run.texts(), QStringList({"Signing RPM package...", error}));
-    QCOMPARE(run.lines.last().second, OutputFormat::ErrorMessage);
+    m_sdk->setRunCommands({m_pkgseal->runCommand()});
+    m_sdk->save();
+
+    QCOMPARE(run.texts().value(0), QString("Signing RPM package..."));
+    QVERIFY2(run.texts().value(1).startsWith(error), qPrintable(run.texts().value(1)));
+    QCOMPARE(run.lines.value(1).second, format);
+    QCOMPARE(run.lines.size(), 2);
     QCOMPARE(run.finished, QList<bool>{false});
     QVERIFY(m_pkgseal->calls().isEmpty());
+    if (format == OutputFormat::Stderr)
+        QVERIFY(paneLines.contains("[E]\t" + run.texts().value(1)));
 }
 
 QTEST_MAIN(tst_SignStep)
