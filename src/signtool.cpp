@@ -4,22 +4,22 @@
 
 #include <coreplugin/messagemanager.h>
 
-#include <QRegularExpression>
+#include <algorithm>
+#include <iterator>
+#include <utility>
 
 namespace Quillmark {
 namespace Internal {
 
-static bool isPassPhrasePrompt(const QString &line)
+static bool isPassPhrasePrompt(const QByteArray &line)
 {
     static const char *const prompts[] = {"Enter passphrase for binaries key",
                                           "Enter PEM pass phrase",
                                           "Verifying - Enter PEM pass phrase",
                                           "Enter pass phrase"};
-    for (const char *prompt : prompts) {
-        if (line.startsWith(QLatin1String(prompt)))
-            return true;
-    }
-    return false;
+    return std::any_of(std::begin(prompts), std::end(prompts), [&line](const char *prompt) {
+        return line.startsWith(prompt);
+    });
 }
 
 SignTool::SignTool(QObject *parent)
@@ -53,6 +53,7 @@ RunResult SignTool::runTool(const QProcessEnvironment &environment, const QStrin
     m_running = true;
     m_cancelRequested = false;
     RunResult result = runInBuildContainer(m_outputHandler, environment, command);
+    publishPendingLines();
     m_running = false;
     m_wasCancelled = m_cancelRequested;
     if (m_wasCancelled)
@@ -70,17 +71,42 @@ bool SignTool::processOutput(const QByteArray &output, const QByteArray &error, 
 
 bool SignTool::processStream(const QByteArray &chunk, bool isError, QByteArray &input)
 {
-    static const QRegularExpression lineBreaks("[\r\n]");
-    const QStringList lines = QString::fromUtf8(chunk).split(lineBreaks, Qt::SkipEmptyParts);
-    for (const QString &line : lines) {
-        if (isPassPhrasePrompt(line))
-            answerPrompt(line, input);
-        else if (isError)
-            emit addError(line);
-        else
-            emit addOutput(line);
+    QByteArray &pending = isError ? m_pendingError : m_pendingOutput;
+    // What is pending holds no line break: only the new bytes are looked at.
+    int position = pending.size();
+    int lineStart = 0;
+    pending.append(chunk);
+    for (; position < pending.size(); ++position) {
+        const char c = pending.at(position);
+        if (c == '\n' || c == '\r') {
+            handleLine(pending.mid(lineStart, position - lineStart), isError, input);
+            lineStart = position + 1;
+        }
     }
+    pending.remove(0, lineStart);
+    // A prompt comes without a line end: the tool waits for its answer.
+    if (isPassPhrasePrompt(pending))
+        handleLine(std::exchange(pending, {}), isError, input);
     return !m_cancelRequested;
+}
+
+void SignTool::publishPendingLines()
+{
+    QByteArray noInput;
+    handleLine(std::exchange(m_pendingOutput, {}), false, noInput);
+    handleLine(std::exchange(m_pendingError, {}), true, noInput);
+}
+
+void SignTool::handleLine(const QByteArray &line, bool isError, QByteArray &input)
+{
+    if (line.isEmpty())
+        return;
+    if (isPassPhrasePrompt(line))
+        answerPrompt(QString::fromUtf8(line), input);
+    else if (isError)
+        emit addError(QString::fromUtf8(line));
+    else
+        emit addOutput(QString::fromUtf8(line));
 }
 
 // Once cancelled, a run asks for nothing more; the process is being stopped.

@@ -41,12 +41,18 @@ protected:
     RunResult runTool(const QProcessEnvironment &environment, const QStringList &command);
 
     bool processOutput(const QByteArray &output, const QByteArray &error, QByteArray &input);
+    // A line is published once its end has come; a pass-phrase prompt is answered at once.
     bool processStream(const QByteArray &chunk, bool isError, QByteArray &input);
+    // At the end of a run: the last lines, which came without a line end.
+    void publishPendingLines();
 
 private:
+    void handleLine(const QByteArray &line, bool isError, QByteArray &input);
     void answerPrompt(const QString &prompt, QByteArray &input);
 
     OutputHandler m_outputHandler;
+    QByteArray m_pendingOutput;
+    QByteArray m_pendingError;
     bool m_running = false;
     bool m_cancelRequested = false;
     bool m_wasCancelled = false;
