@@ -5,6 +5,7 @@
 #include <kelvara/kamprocessstep.h>
 
 #include <QPointer>
+#include <QSet>
 
 #include <functional>
 #include <memory>
@@ -47,18 +48,25 @@ protected:
     QWidget *createConfigWidget() override;
 
 private:
+    // One package of a signature dump and the groups of its signatures.
+    struct DumpedPackage
+    {
+        QString name;
+        QStringList groups;
+    };
+    static QList<DumpedPackage> readDump(const QString &dump, const QStringList &packages);
+
     void doRun() override;
     void doCancel() override;
 
-    // Empty when the run ended while the tool was busy: the user stopped it (which it reports),
-    // or the step was deleted.
+    // Empty when the step was deleted while the tool ran.
     std::optional<RunResult> runTool(const std::function<RunResult(Pkgseal &)> &operation);
     Kam::Internal::KamBuildStep *findBuildStep() const;
-    // False when the run ended while the dump was made.
-    bool checkSignatureDump(const QStringList &packages);
+    void checkSignatureDump(const QStringList &packages);
     bool isCheckedByLaterStep() const;
-    void reportSignatures(const QStringList &packages, const QString &dump);
-    void reportPackageSignature(const QString &section, const QString &packageName);
+    void reportStop(const QStringList &packages, bool allSigned);
+    void reportProgress(const QString &toolLine);
+    void reportPackageSignature(const DumpedPackage &package);
     void finishRun(bool success);
 
     bool m_useDefaultValues = true;
@@ -68,6 +76,9 @@ private:
     std::shared_ptr<Pkgseal> m_tool = std::make_shared<Pkgseal>();
     QPointer<Kam::Internal::KamBuildStep> m_buildStep;
     bool m_running = false;
+    // While the tool signs: the packages it has not reported yet, of how many.
+    QSet<QString> m_packagesToSign;
+    int m_packageCount = 0;
 };
 
 } // namespace Internal

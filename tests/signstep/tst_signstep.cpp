@@ -62,6 +62,7 @@ void writeFile(const QString &path, const QByteArray &content)
 struct StepRun
 {
     QList<QPair<QString, OutputFormat>> lines;
+    QList<QPair<int, QString>> progress;
     QList<bool> finished;
 
     QStringList texts() const
@@ -295,6 +296,9 @@ StepRun tst_SignStep::runStep(PkgsealStep *step,
                 if (onLine)
                     onLine(step, run);
             });
+    connect(step, &BuildStep::progress, &context, [&run](int percent, const QString &message) {
+        run.progress.append({percent, message});
+    });
     connect(step, &BuildStep::finished, &context, [&run](bool success) {
         run.finished.append(success);
     });
@@ -542,7 +546,11 @@ void tst_SignStep::listenerInsertedStepSignsAfterBuild()
     // All packages go to one sign call, then to one dump.
     const QStringList packages = packagesOf(debugConfiguration(m_multi));
     QCOMPARE(packages.size(), 2);
-    m_pkgseal->setOutput("sign", "signed 2 packages\n");
+    m_pkgseal->setOutput("sign",
+                         (packages.at(1) + ": signed by CN = Dev\nnot a package: signed by x\n"
+                          + packages.at(0) + ": already signed with the certificate of CN = Dev, "
+                          + "no signature added\n")
+                             .toUtf8());
     m_pkgseal->setError("sign", "a warning\n");
     const StepRun run = runStep(static_cast<PkgsealStep *>(steps.at(1)));
     QCOMPARE(m_pkgseal->calls(),
@@ -551,7 +559,11 @@ void tst_SignStep::listenerInsertedStepSignsAfterBuild()
                           "pkgseal dump " + packages.join(' ')}));
     QCOMPARE(run.lines.first(),
              qMakePair(QString("Signing RPM package..."), OutputFormat::NormalMessage));
-    QVERIFY(run.has("signed 2 packages", OutputFormat::Stdout));
+    QVERIFY(run.has("not a package: signed by x", OutputFormat::Stdout));
+    const auto name = [&packages](int i) { return QFileInfo(packages.at(i)).fileName(); };
+    QCOMPARE(run.progress,
+             (QList<QPair<int, QString>>{{50, QString("Signed %1 (1 of 2)").arg(name(1))},
+                                         {100, QString("Signed %1 (2 of 2)").arg(name(0))}}));
     QVERIFY(run.has("a warning", OutputFormat::Stderr));
     QVERIFY(run.has("Package sign completed successfully.", OutputFormat::NormalMessage));
     QCOMPARE(run.finished, QList<bool>{true});
@@ -589,6 +601,10 @@ void tst_SignStep::notes_data()
     QTest::newRow("folders named rpm...") << "/ws/rpmbuild/RPMS/noarch/one.rpm:\n" + developer
                                                  + "/ws/rpmbuild/RPMS/noarch/two.rpm:\n" + client
                                           << QStringList{developerNote("one.rpm")};
+    QTest::newRow("subject naming a group")
+        << a + "Subject: O = Demo, OU = developer, CN = Group: client\nGroup: developer\n" + b
+               + "Subject: CN = /ws/x.rpm\n" + client
+        << QStringList{developerNote(aName)};
     QTest::newRow("CRLF line ends") << a + "Group: client\r\n" + b + "Group: developer\r\n"
                                     << QStringList{developerNote(bName)};
 }
@@ -718,6 +734,15 @@ void tst_SignStep::cancel()
     QVERIFY(!m_pkgseal->wentOnAfterHold(heldCall));
     QVERIFY(!run.texts().join('\n').contains("Note: "));
     QCOMPARE(run.has("Package sign completed successfully.", OutputFormat::NormalMessage), dumping);
+    // What the packages are: all signed once signing was done, otherwise as a dump tells.
+    const QStringList told = run.texts().mid(run.texts().indexOf("Package sign stopped by user"));
+    QCOMPARE(told.mid(1),
+             dumping ? QStringList("All packages are signed.")
+                     : QStringList({"/a/x.rpm:",
+                                    "Group: developer",
+                                    "/a/y.rpm:",
+                                    "Signed before the stop: x.rpm",
+                                    "Not signed, left as they were: y.rpm"}));
     QCOMPARE(m_pkgseal->calls().filter("pkgseal sign").size(), 1);
 
     // The step runs normally afterwards; a cancel outside a run reports nothing.
