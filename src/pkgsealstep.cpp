@@ -178,8 +178,8 @@ QWidget *PkgsealStep::createConfigWidget()
 {
     auto widget = new PkgsealWidget;
     widget->setUseDefaultValues(m_useDefaultValues);
-    widget->setKey(key());
-    widget->setCertificate(certificate());
+    widget->setKey(m_key);
+    widget->setCertificate(m_certificate);
 
     connect(widget, &PkgsealWidget::keyChanged, this, &PkgsealStep::setKey);
     connect(widget, &PkgsealWidget::certificateChanged, this, &PkgsealStep::setCertificate);

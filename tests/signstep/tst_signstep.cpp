@@ -377,20 +377,20 @@ void tst_SignStep::widgetModesAndPaths()
     widget.show();
     QCOMPARE(customShown(), 0);
 
+    // Paths set while the global keys are chosen are shown in custom mode.
+    widget.setKey("/hidden/key.pem");
+    widget.setCertificate("/hidden/cert.pem");
     QSignalSpy useDefault(&widget, &PkgsealWidget::useDefaultValuesChanged);
     QSignalSpy keyChanged(&widget, &PkgsealWidget::keyChanged);
     QSignalSpy certificateChanged(&widget, &PkgsealWidget::certificateChanged);
-    // Paths set while the global keys are chosen are ignored, also later in custom mode.
-    widget.setKey("/ignored/key.pem");
-    widget.setCertificate("/ignored/cert.pem");
 
     combo->setCurrentIndex(1);
     QCOMPARE(useDefault.count(), 1);
     QCOMPARE(useDefault.last().first().toBool(), false);
     QCOMPARE(customShown(), 4);
     QCOMPARE(status->text(), QString("Custom keys are used"));
-    QCOMPARE(keyChooser->rawPath(), QString());
-    QCOMPARE(certificateChooser->rawPath(), QString());
+    QCOMPARE(keyChooser->rawPath(), QString("/hidden/key.pem"));
+    QCOMPARE(certificateChooser->rawPath(), QString("/hidden/cert.pem"));
 
     widget.setUseDefaultValues(true);
     QCOMPARE(combo->currentIndex(), 0);
@@ -524,6 +524,19 @@ void tst_SignStep::configWidgetKeepsPaths()
     QTest::keyClicks(keyChooser->lineEdit(), "/typed.pem");
     QCOMPARE(step->key(), QString("/typed.pem"));
     QCOMPARE(step->toMap().value("Quillmark.Key"), QVariant("/typed.pem"));
+
+    // Back to the global keys, the settings closed and opened again: "Custom keys" shows the
+    // paths it signs with.
+    combo->setCurrentIndex(0);
+    widget.reset(step->doCreateConfigWidget());
+    combo = widget->findChild<QComboBox *>("keysTypeComboBox");
+    QCOMPARE(combo->currentIndex(), 0);
+    combo->setCurrentIndex(1);
+    QCOMPARE(widget->findChild<Utils::PathChooser *>("keyPathChooser")->rawPath(),
+             QString("/typed.pem"));
+    QCOMPARE(widget->findChild<Utils::PathChooser *>("certificatePathChooser")->rawPath(),
+             QString("/own/cert.pem"));
+    QCOMPARE(step->certificate(), QString("/own/cert.pem"));
 
     // A step in default mode shows empty choosers, whatever the global keys are.
     const auto globalStep = makeStep(debugConfiguration(m_single));
