@@ -16,6 +16,7 @@
 #include <utils/fancylineedit.h>
 #include <utils/pathchooser.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -56,6 +57,12 @@ void writeFile(const QString &path, const QByteArray &content)
     QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
     file.write(content);
+}
+
+QByteArray readContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The lines a step adds to the build output during one run, and its end reports.
@@ -101,6 +108,7 @@ public:
         write(sub + ".exit", QByteArray::number(code));
     }
     void hold(const QString &sub) { write(sub + ".hold", {}); }
+    void useReal(const QString &pkgseal) { write("real", pkgseal.toUtf8()); }
     void release() { write("release", {}); }
     bool wentOnAfterHold(const QString &sub) const
     {
@@ -153,6 +161,8 @@ private slots:
     void deletedWhileSigning();
     void failsWithItsReason_data();
     void failsWithItsReason();
+    void withTheRealPkgseal_data();
+    void withTheRealPkgseal();
 
 private:
     Project *openProject(const QString &name, const QByteArray &specText);
@@ -162,6 +172,9 @@ private:
     StepRun runStep(PkgsealStep *step,
                     const std::function<void(PkgsealStep *, StepRun &)> &onLine = {});
     std::function<void(PkgsealStep *, StepRun &)> cancelWhenHeld(bool deleteStep);
+    QString demoSdk();
+    Project *largeProject();
+    QString issueCertificate(const QString &subject);
 
     std::unique_ptr<QTemporaryDir> m_scriptDir;
     QTimer m_releaseTimer;
@@ -170,6 +183,8 @@ private:
     std::unique_ptr<TestIde> m_ide;
     Project *m_single = nullptr;
     Project *m_multi = nullptr;
+    Project *m_large = nullptr;
+    QString m_demoSdk;
 };
 
 void tst_SignStep::initTestCase()
@@ -833,6 +848,182 @@ void tst_SignStep::failsWithItsReason()
     QVERIFY(m_pkgseal->calls().isEmpty());
     if (format == OutputFormat::Stderr)
         QVERIFY(paneLines.contains("[E]\t" + run.texts().value(1)));
+}
+
+// The SDK's keys, made once; the tools run on the host and read them where they are.
+QString tst_SignStep::demoSdk()
+{
+    if (m_demoSdk.isEmpty())
+        m_demoSdk = TestSdk::createDemo(m_scriptDir->path() + "/demo-sdk");
+    return m_demoSdk;
+}
+
+// Eight packages of 16 MiB, which take pkgseal a while to sign.
+Project *tst_SignStep::largeProject()
+{
+    if (m_large)
+        return m_large;
+    QByteArray spec = "Name: large\nVersion: 1.0\nRelease: 1\nSummary: Large packages\n"
+                      "License: MIT\nBuildArch: noarch\n%define _binary_payload w0.ufdio\n"
+                      "%description\nLarge.\n";
+    QByteArray install = "%install\nmkdir -p %{buildroot}/data\n";
+    QByteArray files;
+    for (int i = 1; i <= 8; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        spec += "%package p" + n + "\nSummary: Part " + n + "\n%description p" + n + "\nPart.\n";
+        install += "head -c 16M /dev/urandom > %{buildroot}/data/" + n + "\n";
+        files += "%files p" + n + "\n/data/" + n + "\n";
+    }
+    m_large = openProject("large", spec + install + files);
+    if (!m_large)
+        return nullptr;
+    QSignalSpy buildEnd(BuildManager::instance(), &BuildManager::buildQueueFinished);
+    BuildManager::buildList(debugConfiguration(m_large)->buildSteps());
+    if (!buildEnd.wait(120000) || !buildEnd.first().first().toBool())
+        m_large = nullptr;
+    return m_large;
+}
+
+// A developer certificate for the demo key, issued by the demo root CA.
+QString tst_SignStep::issueCertificate(const QString &subject)
+{
+    const QString sdk = demoSdk();
+    const QString request = m_scriptDir->path() + "/issued.csr";
+    const QString certificate = m_scriptDir->path() + "/issued-cert.pem";
+    const QString extensions = m_scriptDir->path() + "/issued.ext";
+    writeFile(extensions,
+              "basicConstraints = critical, CA:FALSE\nkeyUsage = critical, digitalSignature\n"
+              "subjectKeyIdentifier = hash\nauthorityKeyIdentifier = keyid\n");
+    const QList<QStringList> commands = {{"req",
+                                          "-new",
+                                          "-key",
+                                          sdk + "/keys/developer-key.pem",
+                                          "-subj",
+                                          subject,
+                                          "-config",
+                                          "/dev/null",
+                                          "-out",
+                                          request},
+                                         {"x509",
+                                          "-req",
+                                          "-in",
+                                          request,
+                                          "-CA",
+                                          sdk + "/ca/root-ca.pem",
+                                          "-CAkey",
+                                          sdk + "/ca/root-ca-key.pem",
+                                          "-set_serial",
+                                          "7",
+                                          "-days",
+                                          "30",
+                                          "-extfile",
+                                          extensions,
+                                          "-out",
+                                          certificate}};
+    for (const QStringList &arguments : commands) {
+        QProcess openssl;
+        openssl.start("openssl", arguments);
+        if (!openssl.waitForFinished(-1) || openssl.exitCode() != 0)
+            return {};
+    }
+    return certificate;
+}
+
+static QStringList runningProcesses(const QString &program)
+{
+    QStringList found;
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+        if (QFileInfo(QString("/proc/%1/exe").arg(pid)).symLinkTarget() == program)
+            found.append(pid);
+    }
+    return found;
+}
+
+void tst_SignStep::withTheRealPkgseal_data()
+{
+    QTest::addColumn<QString>("stop");
+    QTest::newRow("certificate whose name holds a group") << "nothing";
+    QTest::newRow("cancel while signing") << "cancel at the first signed package";
+    QTest::newRow("cancel at the pass-phrase prompt") << "cancel at the prompt";
+}
+
+void tst_SignStep::withTheRealPkgseal()
+{
+    QFETCH(QString, stop);
+    const QString pkgseal = TestIde::buildDir() + "/bin/pkgseal";
+    if (!QFile::exists(pkgseal) || demoSdk().isEmpty())
+        QSKIP("pkgseal is not built");
+    Project *project = stop == "cancel at the first signed package" ? largeProject() : m_multi;
+    QVERIFY(project);
+    m_pkgseal->useReal(pkgseal);
+    const auto step = makeStep(debugConfiguration(project));
+    const QStringList packages = packagesOf(debugConfiguration(project));
+    step->setKey(demoSdk()
+                 + (stop == "cancel at the prompt" ? "/keys/developer-key-encrypted.pem"
+                                                   : "/keys/developer-key.pem"));
+    step->setCertificate(stop == "nothing"
+                             ? issueCertificate("/O=Kelvara Demo/OU=developer/CN=Group: client")
+                             : demoSdk() + "/keys/developer-cert.pem");
+    QVERIFY(QFile::exists(step->certificate()));
+    QList<QByteArray> contentsBefore;
+    for (const QString &package : packages)
+        contentsBefore.append(readContents(package));
+
+    bool dialogLeftOpen = false;
+    QTimer promptWatch;
+    connect(&promptWatch, &QTimer::timeout, this, [&] {
+        if (QWidget *dialog = QApplication::activeModalWidget(); dialog && dialog->isVisible()) {
+            step->cancel();
+            dialogLeftOpen = dialog->isVisible();
+            dialog->close();
+        }
+    });
+    promptWatch.start(10);
+    const StepRun run = runStep(step.get(), [&stop](PkgsealStep *step, StepRun &run) {
+        if (stop == "cancel at the first signed package"
+            && run.lines.last().first.contains(": signed by "))
+            step->cancel();
+    });
+
+    QCOMPARE(run.finished, QList<bool>{stop == "nothing"});
+    QCOMPARE(runningProcesses(pkgseal), QStringList());
+    QVERIFY(!dialogLeftOpen);
+    QProcess dump;
+    dump.start(pkgseal, QStringList("dump") + packages);
+    QVERIFY(dump.waitForFinished(-1));
+    QCOMPARE(dump.exitCode(), 0);
+    const QString dumped = QString::fromUtf8(dump.readAllStandardOutput());
+    QStringList signedPackages;
+    QStringList unsignedPackages;
+    for (const QString &package : packages) {
+        const int start = dumped.indexOf(package + '\n');
+        const int end = dumped.indexOf(QRegularExpression("^/", QRegularExpression::MultilineOption),
+                                       start + 1);
+        (dumped.mid(start, end - start).contains("\nGroup: ") ? signedPackages : unsignedPackages)
+            .append(QFileInfo(package).fileName());
+    }
+    if (stop == "nothing") {
+        QCOMPARE(unsignedPackages, QStringList());
+        QStringList notes;
+        for (const QString &name : signedPackages)
+            notes.append(developerNote(name));
+        QCOMPARE(run.texts().filter("Note: "), notes);
+        return;
+    }
+    // The build output tells what the packages are.
+    const QStringList told = run.texts().mid(run.texts().indexOf("Package sign stopped by user"));
+    QVERIFY2(told.size() > 1, qPrintable(run.texts().join('\n')));
+    if (unsignedPackages.isEmpty()) {
+        QCOMPARE(told.last(), QString("All packages are signed."));
+    } else {
+        QCOMPARE(told.last(), "Not signed, left as they were: " + unsignedPackages.join(", "));
+        if (!signedPackages.isEmpty())
+            QVERIFY(told.contains("Signed before the stop: " + signedPackages.join(", ")));
+    }
+    if (stop == "cancel at the prompt") {
+        for (int i = 0; i < packages.size(); ++i)
+            QCOMPARE(readContents(packages.at(i)), contentsBefore.at(i));
+    }
 }
 
 QTEST_MAIN(tst_SignStep)
