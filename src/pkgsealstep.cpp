@@ -274,8 +274,7 @@ void PkgsealStep::checkSignatureDump(const QStringList &packages)
         return;
     }
 
-    const std::optional<RunResult> result = runTool(
-        [&](Pkgseal &tool) { return tool.dump(packages); });
+    const std::optional<RunResult> result = dumpSignatures(packages);
     if (!result)
         return;
     if (m_tool->wasCancelled()) {
@@ -291,40 +290,47 @@ void PkgsealStep::checkSignatureDump(const QStringList &packages)
     finishRun(true);
 }
 
+std::optional<RunResult> PkgsealStep::dumpSignatures(const QStringList &packages)
+{
+    return runTool([&packages](Pkgseal &tool) { return tool.dump(packages); });
+}
+
 // The packages are as they were or fully signed; the build output tells which.
 void PkgsealStep::reportStop(const QStringList &packages, bool allSigned)
 {
     emit addOutput(tr("Package sign stopped by user"), OutputFormat::ErrorMessage);
     if (allSigned) {
         emit addOutput(tr("All packages are signed."), OutputFormat::ErrorMessage);
-        finishRun(false);
-        return;
+    } else {
+        const std::optional<RunResult> result = dumpSignatures(packages);
+        if (!result)
+            return;
+        if (succeeded(*result)) {
+            reportSignedPackages(readDump(QString::fromUtf8(result->output), packages));
+        } else {
+            emit addOutput(tr("Could not tell which packages are signed."),
+                           OutputFormat::ErrorMessage);
+        }
     }
+    finishRun(false);
+}
 
-    const std::optional<RunResult> result = runTool(
-        [&](Pkgseal &tool) { return tool.dump(packages); });
-    if (!result)
-        return;
-    if (!succeeded(*result)) {
-        emit addOutput(tr("Could not tell which packages are signed."), OutputFormat::ErrorMessage);
-        finishRun(false);
-        return;
-    }
+void PkgsealStep::reportSignedPackages(const QList<DumpedPackage> &packages)
+{
     QStringList signedPackages;
     QStringList unsignedPackages;
-    for (const DumpedPackage &package : readDump(QString::fromUtf8(result->output), packages))
+    for (const DumpedPackage &package : packages)
         (package.groups.isEmpty() ? unsignedPackages : signedPackages).append(package.name);
     if (unsignedPackages.isEmpty()) {
         emit addOutput(tr("All packages are signed."), OutputFormat::ErrorMessage);
-    } else {
-        if (!signedPackages.isEmpty()) {
-            emit addOutput(tr("Signed before the stop: %1").arg(signedPackages.join(", ")),
-                           OutputFormat::ErrorMessage);
-        }
-        emit addOutput(tr("Not signed, left as they were: %1").arg(unsignedPackages.join(", ")),
+        return;
+    }
+    if (!signedPackages.isEmpty()) {
+        emit addOutput(tr("Signed before the stop: %1").arg(signedPackages.join(", ")),
                        OutputFormat::ErrorMessage);
     }
-    finishRun(false);
+    emit addOutput(tr("Not signed, left as they were: %1").arg(unsignedPackages.join(", ")),
+                   OutputFormat::ErrorMessage);
 }
 
 // pkgseal reports each package once it is final: "<path>: signed by <subject>", or "<path>:

@@ -64,7 +64,9 @@ private:
     Kam::Internal::KamBuildStep *findBuildStep() const;
     void checkSignatureDump(const QStringList &packages);
     bool isCheckedByLaterStep() const;
+    std::optional<RunResult> dumpSignatures(const QStringList &packages);
     void reportStop(const QStringList &packages, bool allSigned);
+    void reportSignedPackages(const QList<DumpedPackage> &packages);
     void reportProgress(const QString &toolLine);
     void reportPackageSignature(const DumpedPackage &package);
     void finishRun(bool success);

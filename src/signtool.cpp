@@ -29,10 +29,10 @@ SignTool::SignTool(QObject *parent)
         return processOutput(output, error, input);
     };
     connect(this, &SignTool::addOutput, this, [](const QString &line) {
-        Core::MessageManager::writeDisrupting(QString("[I]\t%1").arg(line));
+        Core::MessageManager::writeDisrupting(QLatin1String("[I]\t") + line);
     });
     connect(this, &SignTool::addError, this, [](const QString &line) {
-        Core::MessageManager::writeDisrupting(QString("[E]\t%1").arg(line));
+        Core::MessageManager::writeDisrupting(QLatin1String("[E]\t") + line);
     });
 }
 
