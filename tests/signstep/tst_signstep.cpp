@@ -929,12 +929,17 @@ QString tst_SignStep::issueCertificate(const QString &subject)
     return certificate;
 }
 
-static QStringList runningProcesses(const QString &program)
+// The processes of program that work on files of folder (other tests may run it too).
+static QStringList runningProcesses(const QString &program, const QString &folder)
 {
     QStringList found;
     for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
-        if (QFileInfo(QString("/proc/%1/exe").arg(pid)).symLinkTarget() == program)
+        QFile commandLine(QString("/proc/%1/cmdline").arg(pid));
+        if (QFileInfo(QString("/proc/%1/exe").arg(pid)).symLinkTarget() == program
+            && commandLine.open(QIODevice::ReadOnly)
+            && commandLine.readAll().contains(folder.toUtf8())) {
             found.append(pid);
+        }
     }
     return found;
 }
@@ -986,7 +991,7 @@ void tst_SignStep::withTheRealPkgseal()
     });
 
     QCOMPARE(run.finished, QList<bool>{stop == "nothing"});
-    QCOMPARE(runningProcesses(pkgseal), QStringList());
+    QCOMPARE(runningProcesses(pkgseal, m_sdk->workspacePath()), QStringList());
     QVERIFY(!dialogLeftOpen);
     QProcess dump;
     dump.start(pkgseal, QStringList("dump") + packages);
