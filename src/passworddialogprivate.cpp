@@ -74,9 +74,11 @@ void PasswordDialogPrivate::showError(const QString &message)
     m_errorLabel->show();
 }
 
-QString getPassword(const QString &prompt, bool *ok)
+QString getPassword(const QString &prompt, bool *ok, QPointer<QDialog> *openDialog)
 {
     auto dialog = new PasswordDialogPrivate(prompt);
+    if (openDialog)
+        *openDialog = dialog;
     const bool accepted = dialog->exec() == QDialog::Accepted;
     const QString passPhrase = accepted ? dialog->password() : QString();
     dialog->clearPassword();

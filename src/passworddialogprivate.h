@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 QT_BEGIN_NAMESPACE
 class QLabel;
@@ -28,8 +29,9 @@ private:
     QLabel *m_errorLabel = nullptr;
 };
 
-// Asks for a pass phrase; ok is false and the result empty when the user cancelled.
-QString getPassword(const QString &prompt, bool *ok);
+// Asks for a pass phrase; ok is false and the result empty when the user cancelled. While the
+// dialog is open, *openDialog (when given) points to it, so that the caller can close it.
+QString getPassword(const QString &prompt, bool *ok, QPointer<QDialog> *openDialog = nullptr);
 
 } // namespace Internal
 } // namespace Quillmark

@@ -62,12 +62,12 @@ RunResult Pkgseal::generateRequest(const RequestParameters &parameters)
     return makeRequest(parameters);
 }
 
-RunResult Pkgseal::run(const QStringList &command) const
+RunResult Pkgseal::run(const QStringList &command)
 {
-    return runInBuildContainer(outputHandler(), m_environment, command);
+    return runTool(m_environment, command);
 }
 
-RunResult Pkgseal::generateKey(const RequestParameters &parameters) const
+RunResult Pkgseal::generateKey(const RequestParameters &parameters)
 {
     const QString keyPath = parameters.keyPath.toUserOutput();
     if (parameters.algorithm == KeyAlgorithm::Gost)

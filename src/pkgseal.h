@@ -23,8 +23,8 @@ public:
     RunResult generateRequest(const RequestParameters &parameters) override;
 
 private:
-    RunResult run(const QStringList &command) const;
-    RunResult generateKey(const RequestParameters &parameters) const;
+    RunResult run(const QStringList &command);
+    RunResult generateKey(const RequestParameters &parameters);
     RunResult makeRequest(const RequestParameters &parameters);
     RunResult requestFailure(const QString &reason);
 

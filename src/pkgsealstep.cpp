@@ -9,7 +9,6 @@
 #include <utils/environment.h>
 
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSettings>
 
 using namespace ProjectExplorer;
@@ -30,6 +29,20 @@ const char DEFAULT_SIGN_KEY[] = "/etc/keys/public/developer-key-release.pem";
 const char DEFAULT_SIGN_CERTIFICATE[] = "/etc/keys/public/developer-regular-release-cert.pem";
 const char DOCUMENTATION_URL[] = "https://quillmark.kelvara.dev/docs/package-signing";
 
+// A dump line that names a package begins with its path, which ends at ".rpm".
+QString packagePathOf(QStringView line)
+{
+    if (!line.startsWith(QLatin1Char('/')))
+        return {};
+    const QLatin1String suffix(".rpm");
+    for (int end = line.indexOf(suffix); end >= 0; end = line.indexOf(suffix, end + 1)) {
+        const int pathEnd = end + suffix.size();
+        if (pathEnd == line.size() || QStringView(u" \t:;,").contains(line.at(pathEnd)))
+            return line.left(pathEnd).toString();
+    }
+    return {};
+}
+
 QString globalSetting(const QString &key, const QString &builtInDefault)
 {
     const QSettings settings;
@@ -43,6 +56,32 @@ QString globalSetting(const QString &key, const QString &builtInDefault)
 
 } // namespace
 
+// A dump of one package is read whole, for the package as it was given; in a dump of several,
+// a package's part begins at the line that names it. Groups are read only from whole lines that
+// begin with "Group: ", so that a subject naming a group is not taken for one.
+QList<PkgsealStep::DumpedPackage> PkgsealStep::readDump(const QString &dump,
+                                                        const QStringList &packages)
+{
+    QList<DumpedPackage> result;
+    if (packages.size() == 1)
+        result.append({packages.first(), {}});
+    const QLatin1String groupLabel("Group: ");
+    for (int lineStart = 0; lineStart < dump.size();) {
+        int lineEnd = lineStart;
+        while (lineEnd < dump.size() && dump.at(lineEnd) != '\n' && dump.at(lineEnd) != '\r')
+            ++lineEnd;
+        const QStringView line = QStringView(dump).mid(lineStart, lineEnd - lineStart);
+        const QString path = packages.size() == 1 ? QString() : packagePathOf(line);
+        if (!path.isEmpty()) {
+            result.append({QFileInfo(path).fileName(), {}});
+        } else if (line.startsWith(groupLabel) && lineEnd < dump.size() && !result.isEmpty()) {
+            result.last().groups.append(line.mid(groupLabel.size()).toString());
+        }
+        lineStart = lineEnd + 1;
+    }
+    return result;
+}
+
 PkgsealStep::PkgsealStep(BuildStepList *stepList, Utils::Id id)
     : KamProcessStep(stepList, id)
 {
@@ -53,17 +92,23 @@ PkgsealStep::PkgsealStep(BuildStepList *stepList, Utils::Id id)
         m_tool->setEnvironment(configuration->environment().toProcessEnvironment());
 
     connect(m_tool.get(), &SignTool::addError, this, [this](const QString &error) {
-        forwardToolOutput(error, OutputFormat::Stderr);
+        emit addOutput(error, OutputFormat::Stderr);
     });
     connect(m_tool.get(), &SignTool::addOutput, this, [this](const QString &output) {
-        forwardToolOutput(output, OutputFormat::Stdout);
+        emit addOutput(output, OutputFormat::Stdout);
+        reportProgress(output);
     });
 
     m_useDefaultValues = true;
     setEnabled(true);
 }
 
-PkgsealStep::~PkgsealStep() = default;
+PkgsealStep::~PkgsealStep()
+{
+    // A step that goes (its project closed) leaves no tool running for it.
+    if (m_running)
+        m_tool->cancel();
+}
 
 Utils::Id PkgsealStep::stepId()
 {
@@ -133,8 +178,8 @@ QWidget *PkgsealStep::createConfigWidget()
 {
     auto widget = new PkgsealWidget;
     widget->setUseDefaultValues(m_useDefaultValues);
-    widget->setKey(key());
-    widget->setCertificate(certificate());
+    widget->setKey(m_key);
+    widget->setCertificate(m_certificate);
 
     connect(widget, &PkgsealWidget::keyChanged, this, &PkgsealStep::setKey);
     connect(widget, &PkgsealWidget::certificateChanged, this, &PkgsealStep::setCertificate);
@@ -146,8 +191,7 @@ QWidget *PkgsealStep::createConfigWidget()
 
 void PkgsealStep::doRun()
 {
-    const quint64 run = ++m_runCount;
-    m_activeRun = run;
+    m_running = true;
     emit addOutput(tr("Signing RPM package..."), OutputFormat::NormalMessage);
 
     KeySet keys;
@@ -168,41 +212,42 @@ void PkgsealStep::doRun()
         return;
     }
 
-    const std::optional<RunResult> result = runTool(run, [&](Pkgseal &tool) {
-        return tool.sign(packages, keys);
-    });
+    m_packagesToSign = QSet<QString>(packages.cbegin(), packages.cend());
+    m_packageCount = m_packagesToSign.size();
+    const std::optional<RunResult> result = runTool(
+        [&](Pkgseal &tool) { return tool.sign(packages, keys); });
     if (!result)
         return;
+    m_packagesToSign.clear();
+    if (m_tool->wasCancelled()) {
+        reportStop(packages, false);
+        return;
+    }
     if (!succeeded(*result)) {
         finishRun(false);
         return;
     }
 
     emit addOutput(tr("Package sign completed successfully."), OutputFormat::NormalMessage);
-    if (checkSignatureDump(packages, run))
-        finishRun(true);
+    checkSignatureDump(packages);
 }
 
 void PkgsealStep::doCancel()
 {
     KamProcessStep::doCancel();
-    // Only a run that has not reported its end yet can be stopped.
-    if (!m_activeRun)
-        return;
-    m_activeRun = 0;
-    emit addOutput(tr("Package sign stopped by user"), OutputFormat::ErrorMessage);
-    emit finished(false);
+    // The tool's run returns as soon as its process has ended; the run reports its end then.
+    if (m_running)
+        m_tool->cancel();
 }
 
-std::optional<RunResult> PkgsealStep::runTool(quint64 run,
-                                              const std::function<RunResult(Pkgseal &)> &operation)
+std::optional<RunResult> PkgsealStep::runTool(const std::function<RunResult(Pkgseal &)> &operation)
 {
-    // The tool runs the event loop while it waits: the step may be stopped or even deleted
-    // before it returns, so the tool is kept alive here and the step looked at only if it lives.
+    // The tool runs the event loop while it waits: the step may be deleted before it returns,
+    // so the tool is kept alive here and the step looked at only if it lives.
     const QPointer<PkgsealStep> self(this);
     const std::shared_ptr<Pkgseal> tool = m_tool;
     const RunResult result = operation(*tool);
-    if (!self || !isRunCurrent(run))
+    if (!self)
         return std::nullopt;
     return result;
 }
@@ -222,23 +267,89 @@ KamBuildStep *PkgsealStep::findBuildStep() const
     return nullptr;
 }
 
-bool PkgsealStep::checkSignatureDump(const QStringList &packages, quint64 run)
+void PkgsealStep::checkSignatureDump(const QStringList &packages)
 {
-    if (isCheckedByLaterStep())
-        return true;
-
-    const std::optional<RunResult> result = runTool(run, [&](Pkgseal &tool) {
-        return tool.dump(packages);
-    });
-    if (!result)
-        return false;
-
-    if (!succeeded(*result)) {
-        emit addOutput(tr("Failed to verify signature dump"), OutputFormat::Stderr);
-        return true;
+    if (isCheckedByLaterStep()) {
+        finishRun(true);
+        return;
     }
-    reportSignatures(packages, QString::fromUtf8(result->output));
-    return true;
+
+    const std::optional<RunResult> result = dumpSignatures(packages);
+    if (!result)
+        return;
+    if (m_tool->wasCancelled()) {
+        reportStop(packages, true);
+        return;
+    }
+    if (succeeded(*result)) {
+        for (const DumpedPackage &package : readDump(QString::fromUtf8(result->output), packages))
+            reportPackageSignature(package);
+    } else {
+        emit addOutput(tr("Failed to verify signature dump"), OutputFormat::Stderr);
+    }
+    finishRun(true);
+}
+
+std::optional<RunResult> PkgsealStep::dumpSignatures(const QStringList &packages)
+{
+    return runTool([&packages](Pkgseal &tool) { return tool.dump(packages); });
+}
+
+// The packages are as they were or fully signed; the build output tells which.
+void PkgsealStep::reportStop(const QStringList &packages, bool allSigned)
+{
+    emit addOutput(tr("Package sign stopped by user"), OutputFormat::ErrorMessage);
+    if (allSigned) {
+        emit addOutput(tr("All packages are signed."), OutputFormat::ErrorMessage);
+    } else {
+        const std::optional<RunResult> result = dumpSignatures(packages);
+        if (!result)
+            return;
+        if (succeeded(*result)) {
+            reportSignedPackages(readDump(QString::fromUtf8(result->output), packages));
+        } else {
+            emit addOutput(tr("Could not tell which packages are signed."),
+                           OutputFormat::ErrorMessage);
+        }
+    }
+    finishRun(false);
+}
+
+void PkgsealStep::reportSignedPackages(const QList<DumpedPackage> &packages)
+{
+    QStringList signedPackages;
+    QStringList unsignedPackages;
+    for (const DumpedPackage &package : packages)
+        (package.groups.isEmpty() ? unsignedPackages : signedPackages).append(package.name);
+    if (unsignedPackages.isEmpty()) {
+        emit addOutput(tr("All packages are signed."), OutputFormat::ErrorMessage);
+        return;
+    }
+    if (!signedPackages.isEmpty()) {
+        emit addOutput(tr("Signed before the stop: %1").arg(signedPackages.join(", ")),
+                       OutputFormat::ErrorMessage);
+    }
+    emit addOutput(tr("Not signed, left as they were: %1").arg(unsignedPackages.join(", ")),
+                   OutputFormat::ErrorMessage);
+}
+
+// pkgseal reports each package once it is final: "<path>: signed by <subject>", or "<path>:
+// already signed with the certificate of <subject>, ..." when it carried that signature.
+void PkgsealStep::reportProgress(const QString &toolLine)
+{
+    if (m_packagesToSign.isEmpty())
+        return;
+    int pathEnd = toolLine.indexOf(QLatin1String(": signed by "));
+    if (pathEnd < 0)
+        pathEnd = toolLine.indexOf(QLatin1String(": already signed with the certificate of "));
+    if (pathEnd < 0 || !m_packagesToSign.remove(toolLine.left(pathEnd)))
+        return;
+    const int signedCount = m_packageCount - m_packagesToSign.size();
+    emit progress(signedCount * 100 / m_packageCount,
+                  tr("Signed %1 (%2 of %3)")
+                      .arg(QFileInfo(toolLine.left(pathEnd)).fileName())
+                      .arg(signedCount)
+                      .arg(m_packageCount));
 }
 
 bool PkgsealStep::isCheckedByLaterStep() const
@@ -255,66 +366,23 @@ bool PkgsealStep::isCheckedByLaterStep() const
     return false;
 }
 
-void PkgsealStep::reportSignatures(const QStringList &packages, const QString &dump)
+void PkgsealStep::reportPackageSignature(const DumpedPackage &package)
 {
-    if (packages.size() == 1) {
-        reportPackageSignature(dump, packages.first());
+    if (package.groups.contains(QLatin1String("client")))
         return;
-    }
-
-    // A path runs from a "/" to the first ".rpm" that ends a word, so that folders such as
-    // "rpmbuild" don't cut a package's section short.
-    static const QRegularExpression packagePath("(/.*\\.rpm)(?=[\\s:;,]|$)",
-                                                QRegularExpression::InvertedGreedinessOption);
-    QList<QRegularExpressionMatch> matches;
-    QRegularExpressionMatchIterator it = packagePath.globalMatch(dump);
-    while (it.hasNext())
-        matches.append(it.next());
-
-    for (int i = 0; i < matches.size(); ++i) {
-        const int start = matches.at(i).capturedStart();
-        const int end = i + 1 < matches.size() ? matches.at(i + 1).capturedStart() : dump.size();
-        reportPackageSignature(dump.mid(start, end - start),
-                               QFileInfo(matches.at(i).captured(1)).fileName());
-    }
-}
-
-void PkgsealStep::reportPackageSignature(const QString &section, const QString &packageName)
-{
-    static const QRegularExpression groupLine("(?:Group: )(.*?)[\r\n]+");
-    bool hasDeveloperGroup = false;
-    QRegularExpressionMatchIterator it = groupLine.globalMatch(section);
-    while (it.hasNext()) {
-        const QString group = it.next().captured(1);
-        if (group == QLatin1String("client"))
-            return;
-        if (group == QLatin1String("developer"))
-            hasDeveloperGroup = true;
-    }
+    const bool hasDeveloperGroup = package.groups.contains(QLatin1String("developer"));
 
     const QString note = hasDeveloperGroup
                              ? tr("Note: Packages %1 signed with developer key, use is possible "
                                   "only for development purposes. Read more: %2")
                              : tr("Note: Packages %1 is not signed. Deployment to the device is "
                                   "not possible. Read more: %2");
-    emit addOutput(note.arg(packageName, QLatin1String(DOCUMENTATION_URL)), OutputFormat::Stderr);
-}
-
-void PkgsealStep::forwardToolOutput(const QString &text, OutputFormat format)
-{
-    // Lines that come after the run was stopped belong to no run any more.
-    if (m_activeRun)
-        emit addOutput(text, format);
-}
-
-bool PkgsealStep::isRunCurrent(quint64 run) const
-{
-    return m_activeRun == run;
+    emit addOutput(note.arg(package.name, QLatin1String(DOCUMENTATION_URL)), OutputFormat::Stderr);
 }
 
 void PkgsealStep::finishRun(bool success)
 {
-    m_activeRun = 0;
+    m_running = false;
     emit finished(success);
 }
 

@@ -5,6 +5,7 @@
 #include <kelvara/kamprocessstep.h>
 
 #include <QPointer>
+#include <QSet>
 
 #include <functional>
 #include <memory>
@@ -47,20 +48,27 @@ protected:
     QWidget *createConfigWidget() override;
 
 private:
+    // One package of a signature dump and the groups of its signatures.
+    struct DumpedPackage
+    {
+        QString name;
+        QStringList groups;
+    };
+    static QList<DumpedPackage> readDump(const QString &dump, const QStringList &packages);
+
     void doRun() override;
     void doCancel() override;
 
-    // Empty when the run ended while the tool was busy: stopped, or the step deleted.
-    std::optional<RunResult> runTool(quint64 run,
-                                     const std::function<RunResult(Pkgseal &)> &operation);
+    // Empty when the step was deleted while the tool ran.
+    std::optional<RunResult> runTool(const std::function<RunResult(Pkgseal &)> &operation);
     Kam::Internal::KamBuildStep *findBuildStep() const;
-    // False when the run ended while the dump was made.
-    bool checkSignatureDump(const QStringList &packages, quint64 run);
+    void checkSignatureDump(const QStringList &packages);
     bool isCheckedByLaterStep() const;
-    void reportSignatures(const QStringList &packages, const QString &dump);
-    void reportPackageSignature(const QString &section, const QString &packageName);
-    void forwardToolOutput(const QString &text, OutputFormat format);
-    bool isRunCurrent(quint64 run) const;
+    std::optional<RunResult> dumpSignatures(const QStringList &packages);
+    void reportStop(const QStringList &packages, bool allSigned);
+    void reportSignedPackages(const QList<DumpedPackage> &packages);
+    void reportProgress(const QString &toolLine);
+    void reportPackageSignature(const DumpedPackage &package);
     void finishRun(bool success);
 
     bool m_useDefaultValues = true;
@@ -69,8 +77,10 @@ private:
     // Shared with a running call, so that the tool outlives a step deleted meanwhile.
     std::shared_ptr<Pkgseal> m_tool = std::make_shared<Pkgseal>();
     QPointer<Kam::Internal::KamBuildStep> m_buildStep;
-    quint64 m_runCount = 0;
-    quint64 m_activeRun = 0;
+    bool m_running = false;
+    // While the tool signs: the packages it has not reported yet, of how many.
+    QSet<QString> m_packagesToSign;
+    int m_packageCount = 0;
 };
 
 } // namespace Internal

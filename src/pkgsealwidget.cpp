@@ -62,15 +62,16 @@ void PkgsealWidget::setUseDefaultValues(bool useDefault)
     m_ui->keysTypeComboBox->setCurrentIndex(useDefault ? DefaultKeysRow : DefaultKeysRow + 1);
 }
 
+// The fields show the step's own paths in either mode: "Custom keys" uses them.
 void PkgsealWidget::setKey(const QString &filePath)
 {
-    if (!filePath.isEmpty() && isCustomMode())
+    if (!filePath.isEmpty())
         m_ui->keyPathChooser->setPath(filePath);
 }
 
 void PkgsealWidget::setCertificate(const QString &filePath)
 {
-    if (!filePath.isEmpty() && isCustomMode())
+    if (!filePath.isEmpty())
         m_ui->certificatePathChooser->setPath(filePath);
 }
 
@@ -85,11 +86,6 @@ void PkgsealWidget::onKeysTypeChanged(int row)
     emit useDefaultValuesChanged(!custom);
 
     m_ui->keysTypeLabel->setText(custom ? tr("Custom keys are used") : tr("Global keys are used"));
-}
-
-bool PkgsealWidget::isCustomMode() const
-{
-    return m_ui->keysTypeComboBox->currentIndex() != DefaultKeysRow;
 }
 
 } // namespace Internal

@@ -29,7 +29,6 @@ signals:
 
 private:
     void onKeysTypeChanged(int row);
-    bool isCustomMode() const;
 
     Ui::PkgsealWidget *m_ui;
 };

@@ -49,36 +49,65 @@ static QLocale uiLocale()
     return language.isValid() ? QLocale(language.toString()) : QLocale();
 }
 
-// A private key that cannot be made private is not left behind.
-static bool restrictToOwner(const QString &fileName, QString *errorString)
+// The keys are written only into a real folder of the shared folder: a link that a build
+// container planted there would let them land anywhere on the host.
+static bool isRealFolder(const QString &folder, QString *errorString)
 {
-    if (QFile::setPermissions(fileName, QFile::ReadOwner | QFile::WriteOwner))
+    const QFileInfo info(folder);
+    if (info.isDir() && !info.isSymLink())
         return true;
-    QFile::remove(fileName);
-    *errorString = QString("Cannot make %1 readable by its owner only").arg(fileName);
+    *errorString = info.isSymLink() ? QuillmarkPlugin::tr("%1 is a link, not a folder").arg(folder)
+                                    : QuillmarkPlugin::tr("%1 is not a folder").arg(folder);
+    qDebug() << "[QuillmarkPlugin] Failed to copy the keys into" << folder << ":" << *errorString;
+    return false;
+}
+
+// Writes a new file, never through a link in its place. A private key is readable by its owner
+// only before anything is written to it.
+static bool writeNewFile(const QString &fileName,
+                         const QByteArray &contents,
+                         bool isPrivateKey,
+                         QString *errorString)
+{
+    QFile file(fileName);
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::NewOnly)
+                         && (!isPrivateKey
+                             || file.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
+                         && file.write(contents) == contents.size() && file.flush();
+    if (written)
+        return true;
+    *errorString = QuillmarkPlugin::tr("Cannot write %1: %2").arg(fileName, file.errorString());
+    if (file.isOpen())
+        file.remove();
     return false;
 }
 
 // Copies one file of the SDK's "package-signing" folder into the keys folder unless a file of
-// that name is already there. A copied private key is made readable by its owner only.
+// that name is already there.
 static bool copyRegularFile(const QString &fileName,
                             const QString &keysFolder,
                             bool isPrivateKey,
                             QString *errorString)
 {
     const QString destination = keysFolder + fileName;
-    if (QFileInfo::exists(destination))
+    const QFileInfo destinationInfo(destination);
+    if (destinationInfo.isSymLink()) {
+        *errorString = QuillmarkPlugin::tr("%1 is a link, not a file").arg(destination);
+    } else if (destinationInfo.exists()) {
         return true;
-
-    const QString source = Pelk::Sdk::installationPath() + QDir::separator() + "package-signing"
-                           + QDir::separator() + fileName;
-    const bool copied = Utils::FileUtils::copyRecursively(Utils::FilePath::fromString(source),
-                                                          Utils::FilePath::fromString(destination),
-                                                          errorString)
-                        && (!isPrivateKey || restrictToOwner(destination, errorString));
-    if (!copied)
-        qDebug() << "[QuillmarkPlugin] Failed to copy" << fileName << ":" << *errorString;
-    return copied;
+    } else {
+        QFile source(Pelk::Sdk::installationPath() + QDir::separator() + "package-signing"
+                     + QDir::separator() + fileName);
+        if (source.open(QIODevice::ReadOnly)) {
+            if (writeNewFile(destination, source.readAll(), isPrivateKey, errorString))
+                return true;
+        } else {
+            *errorString = QuillmarkPlugin::tr("Cannot read %1: %2")
+                               .arg(source.fileName(), source.errorString());
+        }
+    }
+    qDebug() << "[QuillmarkPlugin] Failed to copy" << fileName << ":" << *errorString;
+    return false;
 }
 
 QuillmarkPlugin::QuillmarkPlugin() = default;
@@ -131,7 +160,8 @@ void QuillmarkPlugin::onSharedSrcPathChanged(const Utils::FilePath &sharedSrcPat
     }
 
     QString errorString;
-    const bool copied = copyRegularFile(REGULAR_KEY_FILE_NAME, keysFolder, true, &errorString)
+    const bool copied = isRealFolder(sharedSrcDir.filePath(KEYS_FOLDER_NAME), &errorString)
+                        && copyRegularFile(REGULAR_KEY_FILE_NAME, keysFolder, true, &errorString)
                         && copyRegularFile(REGULAR_CERT_FILE_NAME, keysFolder, false, &errorString);
     if (copied || !printUserLog)
         return;

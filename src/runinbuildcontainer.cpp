@@ -12,34 +12,61 @@
 namespace Quillmark {
 namespace Internal {
 
-static void pumpUntilFinished(QProcess &process,
-                              const OutputHandler &handler,
-                              QByteArray &output,
-                              QByteArray &errorOutput)
+// Hands what the process wrote since the last call to the handler and writes its answer to the
+// process; false when the handler refused.
+static bool handOnNewOutput(QProcess &process, const OutputHandler &handler, RunResult &result)
+{
+    const QByteArray newOutput = process.readAllStandardOutput();
+    const QByteArray newError = process.readAllStandardError();
+    result.output.append(newOutput);
+    result.errorOutput.append(newError);
+    QByteArray input;
+    const bool accepted = handler(newOutput, newError, input);
+    if (accepted && !input.isEmpty() && process.state() == QProcess::Running) {
+        process.write(input);
+        process.waitForBytesWritten(30000);
+    }
+    // The input may hold a pass phrase: leave no copy of it behind.
+    input.fill('\0');
+    return accepted;
+}
+
+static void pumpUntilFinished(QProcess &process, const OutputHandler &handler, RunResult &result)
 {
     while (process.state() != QProcess::NotRunning) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        const QByteArray newOutput = process.readAllStandardOutput();
-        const QByteArray newError = process.readAllStandardError();
-        output.append(newOutput);
-        errorOutput.append(newError);
-        QByteArray input;
-        if (!handler(newOutput, newError, input)) {
+        if (!handOnNewOutput(process, handler, result))
             process.kill();
-        } else if (!input.isEmpty()) {
-            process.write(input);
-            process.waitForBytesWritten(30000);
-        }
-        // The input may hold a pass phrase: leave no copy of it behind.
-        input.fill('\0');
     }
+    // The process may have ended while the handler was busy (a pass-phrase dialog open): what
+    // it wrote last is handed on too.
+    handOnNewOutput(process, handler, result);
 }
 
-static QString startFailure(const QProcess &process)
+// False when the process could not be started.
+static bool runProcess(QProcess &process, const OutputHandler &handler, RunResult &result)
 {
-    return QCoreApplication::translate("Quillmark::Internal::RunInBuildContainer",
-                                       "Could not start \"%1\": %2")
-        .arg(process.program(), process.errorString());
+    process.start(QIODevice::ReadWrite);
+    if (process.waitForStarted(-1)) {
+        pumpUntilFinished(process, handler, result);
+        result.crashed = process.exitStatus() == QProcess::CrashExit;
+        result.exitCode = process.exitCode();
+        return true;
+    }
+    // A process that never ran reports a normal exit with code 0: that is no success.
+    result.exitCode = -1;
+    result.errorOutput = QCoreApplication::translate("Quillmark::Internal::RunInBuildContainer",
+                                                     "Could not start \"%1\": %2")
+                             .arg(process.program(), process.errorString())
+                             .toUtf8();
+    return false;
+}
+
+// The reason why nothing ran reaches the handler as error output, and so the user.
+static void handOnFailure(const OutputHandler &handler, const QByteArray &reason)
+{
+    QByteArray input;
+    handler({}, reason + '\n', input);
 }
 
 RunResult runInBuildContainer(OutputHandler handler,
@@ -47,8 +74,11 @@ RunResult runInBuildContainer(OutputHandler handler,
                               const QStringList &command)
 {
     const auto containers = Pelk::BuildContainerManager::buildContainers();
-    if (containers.isEmpty())
-        return {true, 1, "Build containers not found!", {}};
+    if (containers.isEmpty()) {
+        const RunResult result{true, 1, "Build containers not found!", {}};
+        handOnFailure(handler, result.errorOutput);
+        return result;
+    }
 
     const QString workspace = Kam::Internal::KamSettings::workspaceLocation();
     environment.insert("WORKSPACE_DIR", workspace);
@@ -59,18 +89,10 @@ RunResult runInBuildContainer(OutputHandler handler,
     process.setProcessEnvironment(environment);
     process.setArguments(command.mid(1));
     process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start(QIODevice::ReadWrite);
 
     RunResult result;
-    if (process.waitForStarted(-1)) {
-        pumpUntilFinished(process, handler, result.output, result.errorOutput);
-        result.crashed = process.exitStatus() == QProcess::CrashExit;
-        result.exitCode = process.exitCode();
-    } else {
-        // A process that never ran reports a normal exit with code 0: that is no success.
-        result.exitCode = -1;
-        result.errorOutput = startFailure(process).toUtf8();
-    }
+    if (!runProcess(process, handler, result))
+        handOnFailure(handler, result.errorOutput);
 
     Core::MessageManager::writeFlashing(
         QString("[$] %1\t%2").arg(QString::number(result.exitCode), command.join(' ')));

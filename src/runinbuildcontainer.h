@@ -23,8 +23,9 @@ inline bool succeeded(const RunResult &result)
     return !result.crashed && result.exitCode == 0;
 }
 
-// Called with every new chunk of the process's standard output and error output. Bytes appended
-// to input are written to the process's standard input; returning false kills the process.
+// Called with every new chunk of the process's standard output and error output, and with the
+// reason as error output when no process could be started. Bytes appended to input are written
+// to the process's standard input; returning false kills the process.
 using OutputHandler
     = std::function<bool(const QByteArray &output, const QByteArray &error, QByteArray &input)>;
 

@@ -118,6 +118,8 @@ private slots:
     void changedFolderIsProvisionedWithFailureLines();
     void existingKeysAreNeitherComparedNorReplaced();
     void missingInstallationKeyStopsTheCopy();
+    void plantedLinksAreNotFollowed_data();
+    void plantedLinksAreNotFollowed();
     void emptySharedFolderProvisionsNothing();
     void signStepIsOfferedOnlyInPlatformBuildLists();
     void translationFollowsTheLanguageSetting_data();
@@ -376,6 +378,40 @@ void PluginShellTest::missingInstallationKeyStopsTheCopy()
     QVERIFY(!QFileInfo::exists(keysFolder(shared.path()) + "/regular_cert.pem"));
 
     QVERIFY(QFile::rename(installedKey + ".away", installedKey));
+}
+
+void PluginShellTest::plantedLinksAreNotFollowed_data()
+{
+    QTest::addColumn<QString>("linkName");
+    QTest::addColumn<bool>("targetExists");
+    QTest::newRow("keys folder to a host folder") << ".kelvara-regular-keys" << true;
+    QTest::newRow("keys folder to a missing folder") << ".kelvara-regular-keys" << false;
+    QTest::newRow("dangling key") << ".kelvara-regular-keys/regular_key.pem" << false;
+    QTest::newRow("dangling certificate") << ".kelvara-regular-keys/regular_cert.pem" << false;
+}
+
+void PluginShellTest::plantedLinksAreNotFollowed()
+{
+    QFETCH(QString, linkName);
+    QFETCH(bool, targetExists);
+    QTemporaryDir shared;
+    QTemporaryDir host;
+    const QString target = host.filePath("target");
+    QVERIFY(!targetExists || QDir().mkdir(target));
+    QVERIFY(QDir(shared.path()).mkpath(QFileInfo(linkName).path()));
+    QVERIFY(QFile::link(target, shared.filePath(linkName)));
+    QSignalSpy messages(Core::MessageManager::instance(), &Core::MessageManager::messageWritten);
+
+    provision(shared.path(), true);
+
+    QCOMPARE(QDir(host.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             targetExists ? QStringList("target") : QStringList());
+    QVERIFY(!targetExists || QDir(target).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
+    const QStringList lines = messagesFrom(messages);
+    QVERIFY2(areFailureLines(lines, shared.path()), qPrintable(lines.join('\n')));
+    QVERIFY2(lines.first().endsWith(shared.filePath(linkName) + " is a link, not a "
+                                    + (linkName.endsWith(".pem") ? "file" : "folder")),
+             qPrintable(lines.first()));
 }
 
 void PluginShellTest::emptySharedFolderProvisionsNothing()

@@ -4,6 +4,7 @@
 #include <testide.h>
 #include <testsdk.h>
 
+#include <coreplugin/messagemanager.h>
 #include <kelvara/kambuildstep.h>
 #include <projectexplorer/buildconfiguration.h>
 #include <projectexplorer/buildmanager.h>
@@ -15,6 +16,7 @@
 #include <utils/fancylineedit.h>
 #include <utils/pathchooser.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -57,10 +59,17 @@ void writeFile(const QString &path, const QByteArray &content)
     file.write(content);
 }
 
+QByteArray readContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // The lines a step adds to the build output during one run, and its end reports.
 struct StepRun
 {
     QList<QPair<QString, OutputFormat>> lines;
+    QList<QPair<int, QString>> progress;
     QList<bool> finished;
 
     QStringList texts() const
@@ -99,7 +108,12 @@ public:
         write(sub + ".exit", QByteArray::number(code));
     }
     void hold(const QString &sub) { write(sub + ".hold", {}); }
+    void useReal(const QString &pkgseal) { write("real", pkgseal.toUtf8()); }
     void release() { write("release", {}); }
+    bool wentOnAfterHold(const QString &sub) const
+    {
+        return QFile::exists(m_folder + '/' + sub + ".released");
+    }
     QStringList calls() const
     {
         QFile log(m_folder + "/calls.log");
@@ -145,8 +159,10 @@ private slots:
     void cancel_data();
     void cancel();
     void deletedWhileSigning();
-    void refusesWithoutPackages_data();
-    void refusesWithoutPackages();
+    void failsWithItsReason_data();
+    void failsWithItsReason();
+    void withTheRealPkgseal_data();
+    void withTheRealPkgseal();
 
 private:
     Project *openProject(const QString &name, const QByteArray &specText);
@@ -156,13 +172,19 @@ private:
     StepRun runStep(PkgsealStep *step,
                     const std::function<void(PkgsealStep *, StepRun &)> &onLine = {});
     std::function<void(PkgsealStep *, StepRun &)> cancelWhenHeld(bool deleteStep);
+    QString demoSdk();
+    Project *largeProject();
+    QString issueCertificate(const QString &subject);
 
     std::unique_ptr<QTemporaryDir> m_scriptDir;
+    QTimer m_releaseTimer;
     std::unique_ptr<ScriptedPkgseal> m_pkgseal;
     std::unique_ptr<TestSdk> m_sdk;
     std::unique_ptr<TestIde> m_ide;
     Project *m_single = nullptr;
     Project *m_multi = nullptr;
+    Project *m_large = nullptr;
+    QString m_demoSdk;
 };
 
 void tst_SignStep::initTestCase()
@@ -170,6 +192,8 @@ void tst_SignStep::initTestCase()
     m_scriptDir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_scriptDir->isValid());
     m_pkgseal = std::make_unique<ScriptedPkgseal>(m_scriptDir->path());
+    m_releaseTimer.setSingleShot(true);
+    connect(&m_releaseTimer, &QTimer::timeout, this, [this] { m_pkgseal->release(); });
     const QString source = qEnvironmentVariable("QUILLMARK_SOURCE_DIR")
                            + "/tests/signstep/scriptedpkgseal.sh";
     QVERIFY(QFile::copy(source, m_pkgseal->runCommand()));
@@ -215,6 +239,7 @@ void tst_SignStep::cleanupTestCase()
 
 void tst_SignStep::cleanup()
 {
+    m_releaseTimer.stop();
     m_pkgseal->reset();
     QSettings().remove("Quillmark.GlobalSignKey");
     QSettings().remove("Quillmark.GlobalSignCert");
@@ -258,21 +283,18 @@ std::unique_ptr<PkgsealStep> tst_SignStep::makeStep(BuildConfiguration *configur
     return std::make_unique<PkgsealStep>(configuration->buildSteps(), PkgsealStep::stepId());
 }
 
-// Cancels the step when the held tool says it waits, then lets the tool go on.
+// Cancels the step when the held tool says it waits. A tool that is not stopped is let go on
+// after 30 s, so that a test that fails doesn't hang.
 std::function<void(PkgsealStep *, StepRun &)> tst_SignStep::cancelWhenHeld(bool deleteStep)
 {
     return [this, deleteStep](PkgsealStep *step, StepRun &run) {
         if (run.lines.last().first != "waiting for release")
             return;
-        step->cancel();
-        if (!deleteStep) {
-            m_pkgseal->release();
-            return;
-        }
-        QTimer::singleShot(0, [this, step] {
-            delete step;
-            m_pkgseal->release();
-        });
+        m_releaseTimer.start(30000);
+        if (deleteStep)
+            QTimer::singleShot(0, step, [step] { delete step; });
+        else
+            step->cancel();
     };
 }
 
@@ -289,6 +311,9 @@ StepRun tst_SignStep::runStep(PkgsealStep *step,
                 if (onLine)
                     onLine(step, run);
             });
+    connect(step, &BuildStep::progress, &context, [&run](int percent, const QString &message) {
+        run.progress.append({percent, message});
+    });
     connect(step, &BuildStep::finished, &context, [&run](bool success) {
         run.finished.append(success);
     });
@@ -367,20 +392,20 @@ void tst_SignStep::widgetModesAndPaths()
     widget.show();
     QCOMPARE(customShown(), 0);
 
+    // Paths set while the global keys are chosen are shown in custom mode.
+    widget.setKey("/hidden/key.pem");
+    widget.setCertificate("/hidden/cert.pem");
     QSignalSpy useDefault(&widget, &PkgsealWidget::useDefaultValuesChanged);
     QSignalSpy keyChanged(&widget, &PkgsealWidget::keyChanged);
     QSignalSpy certificateChanged(&widget, &PkgsealWidget::certificateChanged);
-    // Paths set while the global keys are chosen are ignored, also later in custom mode.
-    widget.setKey("/ignored/key.pem");
-    widget.setCertificate("/ignored/cert.pem");
 
     combo->setCurrentIndex(1);
     QCOMPARE(useDefault.count(), 1);
     QCOMPARE(useDefault.last().first().toBool(), false);
     QCOMPARE(customShown(), 4);
     QCOMPARE(status->text(), QString("Custom keys are used"));
-    QCOMPARE(keyChooser->rawPath(), QString());
-    QCOMPARE(certificateChooser->rawPath(), QString());
+    QCOMPARE(keyChooser->rawPath(), QString("/hidden/key.pem"));
+    QCOMPARE(certificateChooser->rawPath(), QString("/hidden/cert.pem"));
 
     widget.setUseDefaultValues(true);
     QCOMPARE(combo->currentIndex(), 0);
@@ -515,6 +540,19 @@ void tst_SignStep::configWidgetKeepsPaths()
     QCOMPARE(step->key(), QString("/typed.pem"));
     QCOMPARE(step->toMap().value("Quillmark.Key"), QVariant("/typed.pem"));
 
+    // Back to the global keys, the settings closed and opened again: "Custom keys" shows the
+    // paths it signs with.
+    combo->setCurrentIndex(0);
+    widget.reset(step->doCreateConfigWidget());
+    combo = widget->findChild<QComboBox *>("keysTypeComboBox");
+    QCOMPARE(combo->currentIndex(), 0);
+    combo->setCurrentIndex(1);
+    QCOMPARE(widget->findChild<Utils::PathChooser *>("keyPathChooser")->rawPath(),
+             QString("/typed.pem"));
+    QCOMPARE(widget->findChild<Utils::PathChooser *>("certificatePathChooser")->rawPath(),
+             QString("/own/cert.pem"));
+    QCOMPARE(step->certificate(), QString("/own/cert.pem"));
+
     // A step in default mode shows empty choosers, whatever the global keys are.
     const auto globalStep = makeStep(debugConfiguration(m_single));
     std::unique_ptr<QWidget> globalWidget(globalStep->doCreateConfigWidget());
@@ -536,7 +574,11 @@ void tst_SignStep::listenerInsertedStepSignsAfterBuild()
     // All packages go to one sign call, then to one dump.
     const QStringList packages = packagesOf(debugConfiguration(m_multi));
     QCOMPARE(packages.size(), 2);
-    m_pkgseal->setOutput("sign", "signed 2 packages\n");
+    m_pkgseal->setOutput("sign",
+                         (packages.at(1) + ": signed by CN = Dev\nnot a package: signed by x\n"
+                          + packages.at(0) + ": already signed with the certificate of CN = Dev, "
+                          + "no signature added\n")
+                             .toUtf8());
     m_pkgseal->setError("sign", "a warning\n");
     const StepRun run = runStep(static_cast<PkgsealStep *>(steps.at(1)));
     QCOMPARE(m_pkgseal->calls(),
@@ -545,7 +587,11 @@ void tst_SignStep::listenerInsertedStepSignsAfterBuild()
                           "pkgseal dump " + packages.join(' ')}));
     QCOMPARE(run.lines.first(),
              qMakePair(QString("Signing RPM package..."), OutputFormat::NormalMessage));
-    QVERIFY(run.has("signed 2 packages", OutputFormat::Stdout));
+    QVERIFY(run.has("not a package: signed by x", OutputFormat::Stdout));
+    const auto name = [&packages](int i) { return QFileInfo(packages.at(i)).fileName(); };
+    QCOMPARE(run.progress,
+             (QList<QPair<int, QString>>{{50, QString("Signed %1 (1 of 2)").arg(name(1))},
+                                         {100, QString("Signed %1 (2 of 2)").arg(name(0))}}));
     QVERIFY(run.has("a warning", OutputFormat::Stderr));
     QVERIFY(run.has("Package sign completed successfully.", OutputFormat::NormalMessage));
     QCOMPARE(run.finished, QList<bool>{true});
@@ -583,6 +629,10 @@ void tst_SignStep::notes_data()
     QTest::newRow("folders named rpm...") << "/ws/rpmbuild/RPMS/noarch/one.rpm:\n" + developer
                                                  + "/ws/rpmbuild/RPMS/noarch/two.rpm:\n" + client
                                           << QStringList{developerNote("one.rpm")};
+    QTest::newRow("subject naming a group")
+        << a + "Subject: O = Demo, OU = developer, CN = Group: client\nGroup: developer\n" + b
+               + "Subject: CN = /ws/x.rpm\n" + client
+        << QStringList{developerNote(aName)};
     QTest::newRow("CRLF line ends") << a + "Group: client\r\n" + b + "Group: developer\r\n"
                                     << QStringList{developerNote(bName)};
 }
@@ -706,14 +756,22 @@ void tst_SignStep::cancel()
     m_pkgseal->setOutput("dump", "/a/x.rpm:\nGroup: developer\n/a/y.rpm:\n");
     const StepRun run = runStep(step.get(), cancelWhenHeld(false));
 
-    // The stop was told at once; the end of the tool's run added nothing.
+    // The tool was stopped, and the step reported its end once.
     QCOMPARE(run.finished, QList<bool>{false});
-    QCOMPARE(run.lines.last(),
-             qMakePair(QString("Package sign stopped by user"), OutputFormat::ErrorMessage));
-    QVERIFY(!run.texts().contains("released"));
+    QVERIFY(run.has("Package sign stopped by user", OutputFormat::ErrorMessage));
+    QVERIFY(!m_pkgseal->wentOnAfterHold(heldCall));
     QVERIFY(!run.texts().join('\n').contains("Note: "));
     QCOMPARE(run.has("Package sign completed successfully.", OutputFormat::NormalMessage), dumping);
-    QCOMPARE(m_pkgseal->calls().size(), dumping ? 2 : 1);
+    // What the packages are: all signed once signing was done, otherwise as a dump tells.
+    const QStringList told = run.texts().mid(run.texts().indexOf("Package sign stopped by user"));
+    QCOMPARE(told.mid(1),
+             dumping ? QStringList("All packages are signed.")
+                     : QStringList({"/a/x.rpm:",
+                                    "Group: developer",
+                                    "/a/y.rpm:",
+                                    "Signed before the stop: x.rpm",
+                                    "Not signed, left as they were: y.rpm"}));
+    QCOMPARE(m_pkgseal->calls().filter("pkgseal sign").size(), 1);
 
     // The step runs normally afterwards; a cancel outside a run reports nothing.
     m_pkgseal->reset();
@@ -725,44 +783,252 @@ void tst_SignStep::cancel()
 
 void tst_SignStep::deletedWhileSigning()
 {
-    // Once stopped, the step may go (its project closed) while the tool still runs.
+    // A step that goes while it signs (its project closed) stops its tool.
     auto step = new PkgsealStep(debugConfiguration(m_multi)->buildSteps(), PkgsealStep::stepId());
     const QPointer<PkgsealStep> guard(step);
     m_pkgseal->hold("sign");
-    const StepRun run = runStep(step, cancelWhenHeld(true));
+    runStep(step, cancelWhenHeld(true));
 
     QVERIFY(!guard);
-    QCOMPARE(run.finished, QList<bool>{false});
+    QVERIFY(!m_pkgseal->wentOnAfterHold("sign"));
     QCOMPARE(m_pkgseal->calls().size(), 1);
 }
 
-void tst_SignStep::refusesWithoutPackages_data()
+void tst_SignStep::failsWithItsReason_data()
 {
-    QTest::addColumn<bool>("removeBuildStep");
+    QTest::addColumn<QString>("cause");
     QTest::addColumn<QString>("error");
+    QTest::addColumn<OutputFormat>("format");
     QTest::newRow("no platform build step")
-        << true << QString("Error: No previous \"Kelvara Build\" step found");
-    // The Release configuration was never built.
-    QTest::newRow("never built") << false << QString("Error: no package for sign found");
+        << "no build step" << QString("Error: No previous \"Kelvara Build\" step found")
+        << OutputFormat::ErrorMessage;
+    QTest::newRow("never built") << "never built" << QString("Error: no package for sign found")
+                                 << OutputFormat::ErrorMessage;
+    QTest::newRow("no build container")
+        << "no container" << QString("Build containers not found!") << OutputFormat::Stderr;
+    QTest::newRow("run command cannot start")
+        << "/nonexistent/run-command" << QString("Could not start \"/nonexistent/run-command\": ")
+        << OutputFormat::Stderr;
 }
 
-void tst_SignStep::refusesWithoutPackages()
+void tst_SignStep::failsWithItsReason()
 {
-    QFETCH(bool, removeBuildStep);
+    QFETCH(QString, cause);
     QFETCH(QString, error);
-    Project *project = removeBuildStep ? m_multi : m_single;
+    QFETCH(OutputFormat, format);
+    // The Release configurations are never built; the Debug one of m_multi is.
+    Project *project = cause == "never built" ? m_single : m_multi;
     BuildConfiguration *configuration = project->targets().first()->buildConfigurations().last();
+    const bool toolRuns = cause.startsWith('/') || cause == "no container";
+    if (toolRuns)
+        configuration = debugConfiguration(m_multi);
     const auto step = makeStep(configuration);
-    if (removeBuildStep) {
+    if (cause == "no build step") {
         BuildStepList *steps = configuration->buildSteps();
         QVERIFY(steps->removeStep(steps->steps().indexOf(steps->firstOfType<KamBuildStep>())));
+    } else if (toolRuns) {
+        m_sdk->setRunCommands(cause.startsWith('/') ? QStringList(cause) : QStringList());
+        m_sdk->save();
     }
+    QStringList paneLines;
+    connect(Core::MessageManager::instance(),
+            &Core::MessageManager::messageWritten,
+            step.get(),
+            [&paneLines](const QString &line) { paneLines << line; });
 
     const StepRun run = runStep(step.get());
-    QCOMPARE(run.texts(), QStringList({"Signing RPM package...", error}));
-    QCOMPARE(run.lines.last().second, OutputFormat::ErrorMessage);
+    m_sdk->setRunCommands({m_pkgseal->runCommand()});
+    m_sdk->save();
+
+    QCOMPARE(run.texts().value(0), QString("Signing RPM package..."));
+    QVERIFY2(run.texts().value(1).startsWith(error), qPrintable(run.texts().value(1)));
+    QCOMPARE(run.lines.value(1).second, format);
+    QCOMPARE(run.lines.size(), 2);
     QCOMPARE(run.finished, QList<bool>{false});
     QVERIFY(m_pkgseal->calls().isEmpty());
+    if (format == OutputFormat::Stderr)
+        QVERIFY(paneLines.contains("[E]\t" + run.texts().value(1)));
+}
+
+// The SDK's keys, made once; the tools run on the host and read them where they are.
+QString tst_SignStep::demoSdk()
+{
+    if (m_demoSdk.isEmpty())
+        m_demoSdk = TestSdk::createDemo(m_scriptDir->path() + "/demo-sdk");
+    return m_demoSdk;
+}
+
+// Eight packages of 16 MiB, which take pkgseal a while to sign.
+Project *tst_SignStep::largeProject()
+{
+    if (m_large)
+        return m_large;
+    QByteArray spec = "Name: large\nVersion: 1.0\nRelease: 1\nSummary: Large packages\n"
+                      "License: MIT\nBuildArch: noarch\n%define _binary_payload w0.ufdio\n"
+                      "%description\nLarge.\n";
+    QByteArray install = "%install\nmkdir -p %{buildroot}/data\n";
+    QByteArray files;
+    for (int i = 1; i <= 8; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        spec += "%package p" + n + "\nSummary: Part " + n + "\n%description p" + n + "\nPart.\n";
+        install += "head -c 16M /dev/urandom > %{buildroot}/data/" + n + "\n";
+        files += "%files p" + n + "\n/data/" + n + "\n";
+    }
+    m_large = openProject("large", spec + install + files);
+    if (!m_large)
+        return nullptr;
+    QSignalSpy buildEnd(BuildManager::instance(), &BuildManager::buildQueueFinished);
+    BuildManager::buildList(debugConfiguration(m_large)->buildSteps());
+    if (!buildEnd.wait(120000) || !buildEnd.first().first().toBool())
+        m_large = nullptr;
+    return m_large;
+}
+
+// A developer certificate for the demo key, issued by the demo root CA.
+QString tst_SignStep::issueCertificate(const QString &subject)
+{
+    const QString sdk = demoSdk();
+    const QString request = m_scriptDir->path() + "/issued.csr";
+    const QString certificate = m_scriptDir->path() + "/issued-cert.pem";
+    const QString extensions = m_scriptDir->path() + "/issued.ext";
+    writeFile(extensions,
+              "basicConstraints = critical, CA:FALSE\nkeyUsage = critical, digitalSignature\n"
+              "subjectKeyIdentifier = hash\nauthorityKeyIdentifier = keyid\n");
+    const QList<QStringList> commands = {{"req",
+                                          "-new",
+                                          "-key",
+                                          sdk + "/keys/developer-key.pem",
+                                          "-subj",
+                                          subject,
+                                          "-config",
+                                          "/dev/null",
+                                          "-out",
+                                          request},
+                                         {"x509",
+                                          "-req",
+                                          "-in",
+                                          request,
+                                          "-CA",
+                                          sdk + "/ca/root-ca.pem",
+                                          "-CAkey",
+                                          sdk + "/ca/root-ca-key.pem",
+                                          "-set_serial",
+                                          "7",
+                                          "-days",
+                                          "30",
+                                          "-extfile",
+                                          extensions,
+                                          "-out",
+                                          certificate}};
+    for (const QStringList &arguments : commands) {
+        QProcess openssl;
+        openssl.start("openssl", arguments);
+        if (!openssl.waitForFinished(-1) || openssl.exitCode() != 0)
+            return {};
+    }
+    return certificate;
+}
+
+// The processes of program that work on files of folder (other tests may run it too).
+static QStringList runningProcesses(const QString &program, const QString &folder)
+{
+    QStringList found;
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+        QFile commandLine(QString("/proc/%1/cmdline").arg(pid));
+        if (QFileInfo(QString("/proc/%1/exe").arg(pid)).symLinkTarget() == program
+            && commandLine.open(QIODevice::ReadOnly)
+            && commandLine.readAll().contains(folder.toUtf8())) {
+            found.append(pid);
+        }
+    }
+    return found;
+}
+
+void tst_SignStep::withTheRealPkgseal_data()
+{
+    QTest::addColumn<QString>("stop");
+    QTest::newRow("certificate whose name holds a group") << "nothing";
+    QTest::newRow("cancel while signing") << "cancel at the first signed package";
+    QTest::newRow("cancel at the pass-phrase prompt") << "cancel at the prompt";
+}
+
+void tst_SignStep::withTheRealPkgseal()
+{
+    QFETCH(QString, stop);
+    const QString pkgseal = TestIde::buildDir() + "/bin/pkgseal";
+    if (!QFile::exists(pkgseal) || demoSdk().isEmpty())
+        QSKIP("pkgseal is not built");
+    Project *project = stop == "cancel at the first signed package" ? largeProject() : m_multi;
+    QVERIFY(project);
+    m_pkgseal->useReal(pkgseal);
+    const auto step = makeStep(debugConfiguration(project));
+    const QStringList packages = packagesOf(debugConfiguration(project));
+    step->setKey(demoSdk()
+                 + (stop == "cancel at the prompt" ? "/keys/developer-key-encrypted.pem"
+                                                   : "/keys/developer-key.pem"));
+    step->setCertificate(stop == "nothing"
+                             ? issueCertificate("/O=Kelvara Demo/OU=developer/CN=Group: client")
+                             : demoSdk() + "/keys/developer-cert.pem");
+    QVERIFY(QFile::exists(step->certificate()));
+    QList<QByteArray> contentsBefore;
+    for (const QString &package : packages)
+        contentsBefore.append(readContents(package));
+
+    bool dialogLeftOpen = false;
+    QTimer promptWatch;
+    connect(&promptWatch, &QTimer::timeout, this, [&] {
+        if (QWidget *dialog = QApplication::activeModalWidget(); dialog && dialog->isVisible()) {
+            step->cancel();
+            dialogLeftOpen = dialog->isVisible();
+            dialog->close();
+        }
+    });
+    promptWatch.start(10);
+    const StepRun run = runStep(step.get(), [&stop](PkgsealStep *step, StepRun &run) {
+        if (stop == "cancel at the first signed package"
+            && run.lines.last().first.contains(": signed by "))
+            step->cancel();
+    });
+
+    QCOMPARE(run.finished, QList<bool>{stop == "nothing"});
+    QCOMPARE(runningProcesses(pkgseal, m_sdk->workspacePath()), QStringList());
+    QVERIFY(!dialogLeftOpen);
+    QProcess dump;
+    dump.start(pkgseal, QStringList("dump") + packages);
+    QVERIFY(dump.waitForFinished(-1));
+    QCOMPARE(dump.exitCode(), 0);
+    const QString dumped = QString::fromUtf8(dump.readAllStandardOutput());
+    QStringList signedPackages;
+    QStringList unsignedPackages;
+    for (const QString &package : packages) {
+        const int start = dumped.indexOf(package + '\n');
+        const int end = dumped.indexOf(QRegularExpression("^/", QRegularExpression::MultilineOption),
+                                       start + 1);
+        (dumped.mid(start, end - start).contains("\nGroup: ") ? signedPackages : unsignedPackages)
+            .append(QFileInfo(package).fileName());
+    }
+    if (stop == "nothing") {
+        QCOMPARE(unsignedPackages, QStringList());
+        QStringList notes;
+        for (const QString &name : signedPackages)
+            notes.append(developerNote(name));
+        QCOMPARE(run.texts().filter("Note: "), notes);
+        return;
+    }
+    // The build output tells what the packages are.
+    const QStringList told = run.texts().mid(run.texts().indexOf("Package sign stopped by user"));
+    QVERIFY2(told.size() > 1, qPrintable(run.texts().join('\n')));
+    if (unsignedPackages.isEmpty()) {
+        QCOMPARE(told.last(), QString("All packages are signed."));
+    } else {
+        QCOMPARE(told.last(), "Not signed, left as they were: " + unsignedPackages.join(", "));
+        if (!signedPackages.isEmpty())
+            QVERIFY(told.contains("Signed before the stop: " + signedPackages.join(", ")));
+    }
+    if (stop == "cancel at the prompt") {
+        for (int i = 0; i < packages.size(); ++i)
+            QCOMPARE(readContents(packages.at(i)), contentsBefore.at(i));
+    }
 }
 
 QTEST_MAIN(tst_SignStep)

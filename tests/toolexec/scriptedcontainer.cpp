@@ -35,6 +35,13 @@ void ScriptedContainer::setScript(int run, const QStringList &lines)
         qFatal("Cannot write %s", qPrintable(file.fileName()));
 }
 
+void ScriptedContainer::release(const QString &name)
+{
+    QFile file(m_state.filePath(name));
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("Cannot write %s", qPrintable(file.fileName()));
+}
+
 void ScriptedContainer::reset()
 {
     for (const QString &entry : m_state.entryList(QDir::Files))
@@ -72,6 +79,12 @@ QStringList ScriptedContainer::environmentKeys(int run) const
 QString ScriptedContainer::environmentValue(int run, const QString &key) const
 {
     return record(run).value("environment").toObject().value(key).toString();
+}
+
+bool ScriptedContainer::hasEnded(int run) const
+{
+    const qint64 pid = record(run).value("pid").toVariant().toLongLong();
+    return pid > 0 && !QFileInfo::exists(QString("/proc/%1").arg(pid));
 }
 
 QString ScriptedContainer::programPath()

@@ -16,6 +16,8 @@ public:
     // Script lines (see tests/toolexec/scriptedrun/main.cpp) for every run, or for one run only.
     void setScript(const QStringList &lines);
     void setScript(int run, const QStringList &lines);
+    // Lets a run that awaits name go on.
+    void release(const QString &name);
     // Forgets the recorded runs and the scripts.
     void reset();
 
@@ -25,6 +27,8 @@ public:
     QStringList input(int run) const;
     QStringList environmentKeys(int run) const;
     QString environmentValue(int run, const QString &key) const;
+    // True once the process of the run has ended and been reaped.
+    bool hasEnded(int run) const;
 
     static QString programPath();
 

@@ -1,6 +1,7 @@
 #include "passphraseanswerer.h"
 #include "toolexectestcase.h"
 
+#include <passworddialogprivate.h>
 #include <pkgseal.h>
 #include <toolcommands.h>
 
@@ -8,6 +9,7 @@
 #include <testide.h>
 #include <testsdk.h>
 
+#include <QDialogButtonBox>
 #include <QDirIterator>
 #include <QRegularExpression>
 #include <QSettings>
@@ -17,6 +19,10 @@ using namespace Quillmark::Internal;
 
 Q_DECLARE_METATYPE(Quillmark::Internal::KeySet)
 Q_DECLARE_METATYPE(Quillmark::Internal::KeyAlgorithm)
+
+// How a test stops, or answers, a run.
+enum class Stop { Nothing, CancelOnFirstLine, CancelInDialog, CancelButton, AnswerAfterTheEnd };
+Q_DECLARE_METATYPE(Stop)
 
 static QStringList debugLog;
 static QtMessageHandler previousMessageHandler = nullptr;
@@ -54,6 +60,8 @@ private slots:
     void verifyDumpAndRemove_data();
     void verifyDumpAndRemove();
     void environmentOfTheRuns();
+    void cancel_data();
+    void cancel();
 
     void requestWithExistingKey();
     void requestWithNewKey_data();
@@ -271,6 +279,78 @@ void tst_Pkgseal::environmentOfTheRuns()
         QCOMPARE(container().environmentKeys(run), QStringList({"LANG", "WORKSPACE_DIR"}));
         QCOMPARE(container().environmentValue(run, "WORKSPACE_DIR"), workspace());
     }
+}
+
+void tst_Pkgseal::cancel_data()
+{
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<Stop>("stop");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<bool>("cancelled");
+
+    const QStringList prompt{"out before\\n", "err Enter pass phrase for k.pem:", "read", "exit 0"};
+    QTest::newRow("nothing running")
+        << QStringList("out done\\n") << Stop::Nothing << QStringList("done") << false;
+    // A run that is not stopped ends by itself after 30 s, so that no test hangs.
+    QTest::newRow("cancel while the tool works")
+        << QStringList{"out first\\n", "pause 30000", "out too late\\n"} << Stop::CancelOnFirstLine
+        << QStringList("first") << true;
+    QTest::newRow("cancel while its prompt is open")
+        << prompt << Stop::CancelInDialog << QStringList("before") << true;
+    QTest::newRow("prompt cancelled")
+        << prompt << Stop::CancelButton << QStringList("before") << true;
+    QTest::newRow("tool ends while its prompt is open")
+        << QStringList{"out before\\n",
+                       "err Enter pass phrase:",
+                       "await dialog",
+                       "out last words\\n",
+                       "err gave up",
+                       "exit 2"}
+        << Stop::AnswerAfterTheEnd << QStringList({"before", "last words", "gave up"}) << false;
+}
+
+void tst_Pkgseal::cancel()
+{
+    QFETCH(QStringList, script);
+    QFETCH(Stop, stop);
+    QFETCH(QStringList, lines);
+    QFETCH(bool, cancelled);
+    container().setScript(script);
+
+    Pkgseal tool;
+    QStringList published;
+    auto publish = [&](const QString &line) {
+        published << line;
+        if (stop == Stop::CancelOnFirstLine)
+            tool.cancel();
+    };
+    connect(&tool, &SignTool::addOutput, this, publish);
+    connect(&tool, &SignTool::addError, this, publish);
+    bool dialogLeftOpen = false;
+    PassPhraseAnswerer answerer({[&](PasswordDialogPrivate *dialog) {
+        if (stop == Stop::CancelInDialog) {
+            tool.cancel();
+            dialogLeftOpen = dialog->isVisible();
+            if (dialogLeftOpen)
+                PassPhraseAnswerer::press(dialog, QDialogButtonBox::Cancel);
+        } else if (stop == Stop::CancelButton) {
+            PassPhraseAnswerer::press(dialog, QDialogButtonBox::Cancel);
+        } else {
+            container().release("dialog");
+            QVERIFY(QTest::qWaitFor([this] { return container().hasEnded(1); }, 30000));
+            PassPhraseAnswerer::typeAndConfirm("late")(dialog);
+        }
+    }});
+    if (stop == Stop::Nothing)
+        tool.cancel();
+    const RunResult result = tool.dump({"p.rpm"});
+
+    QCOMPARE(published, lines);
+    QVERIFY(!dialogLeftOpen);
+    QCOMPARE(tool.wasCancelled(), cancelled);
+    QCOMPARE(succeeded(result), stop == Stop::Nothing);
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(container().input(1).isEmpty());
 }
 
 void tst_Pkgseal::requestWithExistingKey()

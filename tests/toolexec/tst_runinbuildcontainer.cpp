@@ -78,7 +78,9 @@ void tst_RunInBuildContainer::noBuildContainer()
     QCOMPARE(result.errorOutput, QByteArray("Build containers not found!"));
     QVERIFY(result.output.isEmpty());
     QCOMPARE(first().runCount(), 0);
-    QVERIFY(recorder.outputChunks.isEmpty());
+    // The reason reaches the handler as error output; no command was run, so none is echoed.
+    QCOMPARE(recorder.errorChunks, QList<QByteArray>{"Build containers not found!\n"});
+    QCOMPARE(recorder.outputChunks, QList<QByteArray>{QByteArray()});
     QCOMPARE(m_case->messages(), QStringList());
 }
 
@@ -254,6 +256,7 @@ void tst_RunInBuildContainer::failedStartIsAFailure()
     QVERIFY2(result.errorOutput.contains(runCommand.toUtf8()), result.errorOutput.constData());
     QVERIFY(result.output.isEmpty());
     QCOMPARE(first().runCount(), 0);
+    QCOMPARE(recorder.errorChunks, QList<QByteArray>{result.errorOutput + '\n'});
     QCOMPARE(m_case->messages(), QStringList("[$] -1\t pkgseal dump"));
 }
 

@@ -19,6 +19,7 @@ class LineTool : public SignTool
 public:
     using SignTool::processOutput;
     using SignTool::processStream;
+    using SignTool::publishPendingLines;
 
     RunResult sign(const QStringList &, const KeySet &) override { return {}; }
     RunResult removeSignature(const QStringList &) override { return {}; }
@@ -91,29 +92,35 @@ QStringList tst_SignTool::published(QSignalSpy &spy) const
 
 void tst_SignTool::linesArePublished_data()
 {
-    QTest::addColumn<QByteArray>("chunk");
+    QTest::addColumn<QByteArrayList>("chunks");
     QTest::addColumn<bool>("isError");
     QTest::addColumn<QStringList>("lines");
 
     QTest::newRow("mixed line ends")
-        << QByteArray("a\r\nb\n\nc") << false << QStringList({"a", "b", "c"});
-    QTest::newRow("empty chunk") << QByteArray() << false << QStringList();
-    QTest::newRow("only line ends") << QByteArray("\r\n\r\n\n") << true << QStringList();
-    QTest::newRow("error lines") << QByteArray("error: bad key\rsecond\n") << true
+        << QByteArrayList{"a\r\nb\n\nc"} << false << QStringList({"a", "b", "c"});
+    QTest::newRow("empty chunk") << QByteArrayList{""} << false << QStringList();
+    QTest::newRow("only line ends") << QByteArrayList{"\r\n\r\n\n"} << true << QStringList();
+    QTest::newRow("error lines") << QByteArrayList{"error: bad key\rsecond\n"} << true
                                  << QStringList({"error: bad key", "second"});
     QTest::newRow("invalid utf-8")
-        << QByteArray("x\xffy\n") << false << QStringList(QString("x") + QChar(0xfffd) + "y");
-    QTest::newRow("utf-8") << QByteArray("Grüße\n") << false
+        << QByteArrayList{"x\xffy\n"} << false << QStringList(QString("x") + QChar(0xfffd) + "y");
+    QTest::newRow("utf-8") << QByteArrayList{"Grüße\n"} << false
                            << QStringList(QString::fromUtf8("Grüße"));
     QTest::newRow("prompt in lower case")
-        << QByteArray("enter pass phrase:") << false << QStringList("enter pass phrase:");
+        << QByteArrayList{"enter pass phrase:"} << false << QStringList("enter pass phrase:");
     QTest::newRow("prompt after blanks")
-        << QByteArray("  Enter pass phrase:") << true << QStringList("  Enter pass phrase:");
+        << QByteArrayList{"  Enter pass phrase:"} << true << QStringList("  Enter pass phrase:");
+    QTest::newRow("line split across chunks") << QByteArrayList{"first li", "", "ne\nsec", "ond"}
+                                              << false << QStringList({"first line", "second"});
+    QTest::newRow("letter split across chunks") << QByteArrayList{"Gr\xc3", "\xbc\xc3\x9f", "e\n"}
+                                                << true << QStringList(QString::fromUtf8("Grüße"));
+    QTest::newRow("line end split across chunks")
+        << QByteArrayList{"a\r", "\nb\r", "\n"} << false << QStringList({"a", "b"});
 }
 
 void tst_SignTool::linesArePublished()
 {
-    QFETCH(QByteArray, chunk);
+    QFETCH(QByteArrayList, chunks);
     QFETCH(bool, isError);
     QFETCH(QStringList, lines);
 
@@ -123,7 +130,9 @@ void tst_SignTool::linesArePublished()
     QByteArray input;
     PassPhraseAnswerer answerer({});
 
-    QVERIFY(tool.processStream(chunk, isError, input));
+    for (const QByteArray &chunk : chunks)
+        QVERIFY(tool.processStream(chunk, isError, input));
+    tool.publishPendingLines();
 
     QVERIFY(input.isEmpty());
     QVERIFY(answerer.prompts().isEmpty());
@@ -177,6 +186,7 @@ void tst_SignTool::promptsAreAnswered()
     QByteArray input;
 
     QVERIFY(tool.processOutput(output, error, input));
+    tool.publishPendingLines();
 
     QCOMPARE(answerer.prompts(), prompts);
     QCOMPARE(input, expectedInput);
@@ -193,13 +203,17 @@ void tst_SignTool::cancelStopsTheRest()
     PassPhraseAnswerer answerer({PassPhraseAnswerer::cancel()});
     QByteArray input;
 
-    QVERIFY(!tool.processOutput("first\nEnter pass phrase:\nlost\n", "error line\n", input));
+    // The tool is stopped: no further prompt is asked, but every line it wrote is published.
+    QVERIFY(!tool.processOutput("first\nEnter pass phrase:\nlast\n",
+                                "error line\nEnter PEM pass phrase:",
+                                input));
 
     QCOMPARE(answerer.prompts(), QStringList("Enter pass phrase:"));
     QVERIFY(input.isEmpty());
-    QCOMPARE(published(outputSpy), QStringList("first"));
-    QCOMPARE(errorSpy.size(), 0);
-    QCOMPARE(m_case->messages(), QStringList("[I]\tfirst"));
+    QCOMPARE(published(outputSpy), QStringList({"first", "last"}));
+    QCOMPARE(published(errorSpy), QStringList("error line"));
+    QCOMPARE(m_case->messages(), QStringList({"[I]\tfirst", "[I]\tlast", "[E]\terror line"}));
+    QVERIFY(!tool.processOutput({}, {}, input));
 }
 
 void tst_SignTool::dialogRefusesAndStaysOpen_data()

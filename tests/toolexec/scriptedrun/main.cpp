@@ -1,11 +1,13 @@
 // A build container's run command for tests, started through a link PATH to this program; its
 // folder is PATH.d. Writes PATH.d/run-<n>.json (n counts the runs from 1) with its arguments, its
 // working folder, its environment and every line read from standard input, then plays
-// PATH.d/script-<n>.txt, or PATH.d/script.txt when there is none. Script lines:
+// PATH.d/script-<n>.txt, or PATH.d/script.txt when there is none. The record also holds its
+// process id. Script lines:
 //   out TEXT / err TEXT   write TEXT (escapes \n \r \t \\ \xHH) to stdout / stderr, flushed
 //   read                  read one line from standard input and record it
 //   inspect N             record the text and permissions of the file named by argument N (from 0)
 //   pause MS              sleep MS milliseconds
+//   await NAME            wait until the test releases NAME (PATH.d/NAME exists)
 //   hang                  sleep until killed
 //   exit CODE             exit with CODE (the default at the end of the script is 0)
 
@@ -19,6 +21,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <unistd.h>
 
 static QByteArray unescape(const QByteArray &text)
 {
@@ -60,6 +63,7 @@ public:
         m_record.insert("workingDirectory", QDir::currentPath());
         m_record.insert("environment", environment);
         m_record.insert("input", QJsonArray());
+        m_record.insert("pid", qint64(getpid()));
         save();
     }
 
@@ -123,7 +127,13 @@ static void write(FILE *stream, const QByteArray &text)
     std::fflush(stream);
 }
 
-static int play(const QList<QByteArray> &script, Recorder &recorder)
+static void await(const QString &fileName)
+{
+    while (!QFile::exists(fileName))
+        QThread::msleep(5);
+}
+
+static int play(const QList<QByteArray> &script, const QDir &folder, Recorder &recorder)
 {
     for (const QByteArray &line : script) {
         const int blank = line.indexOf(' ');
@@ -139,6 +149,8 @@ static int play(const QList<QByteArray> &script, Recorder &recorder)
             recorder.inspect(argument.toInt());
         else if (verb == "pause")
             QThread::msleep(argument.toULong());
+        else if (verb == "await")
+            await(folder.filePath(QString::fromUtf8(argument)));
         else if (verb == "hang")
             QThread::sleep(100000);
         else if (verb == "exit")
@@ -158,5 +170,5 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromUtf8(argv[i]);
     Recorder recorder(folder, arguments);
-    return play(scriptFor(folder, recorder.run()), recorder);
+    return play(scriptFor(folder, recorder.run()), folder, recorder);
 }
