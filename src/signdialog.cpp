@@ -399,7 +399,11 @@ SignDialog::ToolOutcome SignDialog::runTool(SignTool *tool,
     disconnect(collector);
 
     const bool success = succeeded(result);
-    return {success, success ? QString() : failureReason(result, errorLines), result.output};
+    if (success)
+        return {true, {}, result.output};
+    const QString reason = tool->wasCancelled() ? tr("The pass phrase prompt was cancelled.")
+                                                : failureReason(result, errorLines);
+    return {false, reason, result.output};
 }
 
 // In the tool's own words: its error lines, but for the progress marks of key generation.
