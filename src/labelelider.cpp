@@ -20,6 +20,7 @@ LabelElider::LabelElider(QLabel *label, int maximumLines)
 {
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(false);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
     label->installEventFilter(this);
 }
@@ -52,7 +53,7 @@ void LabelElider::elide()
     if (lines.size() > m_maximumLines)
         lines = lines.mid(0, m_maximumLines - 1) << ellipsis;
     for (QString &line : lines)
-        line = metrics.elidedText(line, Qt::ElideRight, width);
+        line = metrics.elidedText(line, Qt::ElideMiddle, width);
     m_label->setText(lines.join('\n'));
     // Every line shown is shown whole.
     m_label->setMinimumHeight(qMax(m_minimumHeight, m_label->sizeHint().height()));

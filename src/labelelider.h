@@ -13,7 +13,8 @@ namespace Internal {
 // A tool tip that shows the text as it is: Qt would render markup in it.
 QString plainTextToolTip(const QString &text);
 
-// Shows a plain text on a label with each line cut to the label's width with an ellipsis, and
+// Shows a plain text on a label with each line cut in the middle to the label's width (the end
+// of a subject names the signer), with an ellipsis, and
 // with no more than a number of lines, so that a long text never widens or heightens the window;
 // the whole text is the label's tool tip. The label takes the width that its layout gives it,
 // whatever its text; while it has no text, it leaves that width to its neighbours.

@@ -142,8 +142,12 @@ QString DialogDriver::summary(const char *labelName) const
         return shown;
     for (int i = 0; i < shownLines.size() - (lastLinesCut ? 1 : 0); ++i) {
         const QString &line = shownLines.at(i);
-        const bool cut = line.endsWith(ellipsis) && wholeLines.at(i).startsWith(line.chopped(1));
-        if (line != wholeLines.at(i) && !cut)
+        const QString &wholeLine = wholeLines.at(i);
+        const int cutAt = line.indexOf(ellipsis);
+        const bool cut = cutAt >= 0 && wholeLine.startsWith(line.left(cutAt))
+                         && wholeLine.endsWith(line.mid(cutAt + 1))
+                         && line.size() <= wholeLine.size();
+        if (line != wholeLine && !cut)
             return shown;
     }
     return whole;

@@ -39,8 +39,8 @@ public:
     void fillGeneration(const QString &company, const QString &key, const QString &request) const;
     void chooseGenerationOptions(int algorithm, bool encrypt) const;
     QString statusMessage() const;
-    // The whole text of a signature summary label, which shows each line cut to its width and
-    // holds the whole text as its tool tip; what the label shows when it does not.
+    // The whole text of a signature summary label, which shows each line cut in the middle to its
+    // width and holds the whole text as its tool tip; what the label shows when it does not.
     QString summary(const char *labelName) const;
     // Lays the dialog out as the event loop would and saves it as
     // <build>/tests/screenshots/signdialog-<name>.png; returns whether it was saved.
