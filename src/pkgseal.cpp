@@ -3,6 +3,7 @@
 #include "toolcommands.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace Quillmark {
 namespace Internal {
@@ -47,9 +48,16 @@ RunResult Pkgseal::generateRequest(const RequestParameters &parameters)
         return requestFailure(nameError);
 
     if (!parameters.keyPath.exists()) {
+        // A link, even one that leads nowhere, is the user's and stays.
+        const bool keyWasLink = QFileInfo(parameters.keyPath.toString()).isSymLink();
         const RunResult keyResult = generateKey(parameters);
-        if (!succeeded(keyResult))
+        if (!succeeded(keyResult)) {
+            // openssl makes the key file before it asks for the pass phrase: an empty or partial
+            // key left there would be taken for the user's own key by the next request.
+            if (!keyWasLink)
+                QFile::remove(parameters.keyPath.toString());
             return keyResult;
+        }
     }
     return makeRequest(parameters);
 }

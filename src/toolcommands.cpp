@@ -3,8 +3,8 @@
 #include <kelvara/kamsettings.h>
 
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <algorithm>
 
@@ -154,33 +154,37 @@ QByteArray csrConfig(const QString &companyName)
 
 QFileInfo writeCsrConfig(const RequestParameters &parameters, QString &errorMessage)
 {
-    const QString fileName = QString("%1/.csr_%2.conf")
-                                 .arg(Kam::Internal::KamSettings::workspaceLocation(),
-                                      QDateTime::currentDateTime().toString("mmssz"));
     const QString nameError = companyNameError(parameters.companyName);
     if (!nameError.isEmpty()) {
         errorMessage = nameError;
         return {};
     }
-
-    QFile file(fileName);
-    const QString absolutePath = QFileInfo(file).absoluteFilePath();
-    if (!file.open(QIODevice::WriteOnly)) {
-        errorMessage = translate("Could not open %1 for writing: %2.")
-                           .arg(absolutePath, file.errorString());
+    const QString workspace = Kam::Internal::KamSettings::workspaceLocation();
+    if (workspace.isEmpty()) {
+        errorMessage = translate("No workspace folder is set, so the request configuration has "
+                                 "no place to be written.");
         return {};
     }
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
+    // Made anew under a name that cannot be guessed, readable by its owner only, never through a
+    // file or link that is already there; it removes itself unless it is handed on.
+    QTemporaryFile file(workspace + "/.csr_XXXXXX.conf");
+    if (!file.open()) {
+        errorMessage = translate("Could not open %1 for writing: %2.")
+                           .arg(QFileInfo(file.fileTemplate()).absoluteFilePath(),
+                                file.errorString());
+        return {};
+    }
+    const QString absolutePath = QFileInfo(file.fileName()).absoluteFilePath();
     const QByteArray config = csrConfig(parameters.companyName);
     if (file.write(config) != config.size() || !file.flush()) {
         errorMessage = translate("Could not write data to %1: %2.")
                            .arg(absolutePath, file.errorString());
-        file.remove();
         return {};
     }
+    file.setAutoRemove(false);
     file.close();
-    return QFileInfo(fileName);
+    return QFileInfo(absolutePath);
 }
 
 } // namespace Internal

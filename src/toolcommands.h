@@ -29,8 +29,8 @@ QString companyNameError(const QString &companyName);
 // The request configuration with the company name as the subject's common name.
 QByteArray csrConfig(const QString &companyName);
 
-// Writes the request configuration into the workspace folder, readable by its owner only.
-// Returns an empty QFileInfo and sets errorMessage when that fails.
+// Writes the request configuration into a new file of the workspace folder, readable by its owner
+// only; the caller removes it. Returns an empty QFileInfo and sets errorMessage when that fails.
 QFileInfo writeCsrConfig(const RequestParameters &parameters, QString &errorMessage);
 
 } // namespace Internal

@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextDocument>
 
 #include "../common/testide.h"
 
@@ -61,6 +62,14 @@ void DialogDriver::choose(const char *chooserName, const QString &path) const
     chooser(chooserName)->setPath(path);
 }
 
+void DialogDriver::type(const char *chooserName, const QString &text) const
+{
+    QLineEdit *field = chooser(chooserName)->lineEdit();
+    showTabOf(field);
+    field->clear();
+    QTest::keyClicks(field, text);
+}
+
 void DialogDriver::fillGeneration(const QString &company,
                                   const QString &key,
                                   const QString &request) const
@@ -91,6 +100,57 @@ bool DialogDriver::showsNoPixmap(const QLabel *label)
 {
     const QPixmap *shown = label->pixmap();
     return !shown || shown->isNull();
+}
+
+static QString rendered(const QString &text, bool richText)
+{
+    if (!richText)
+        return text;
+    QTextDocument document;
+    document.setHtml(text);
+    return document.toPlainText().replace(QChar::LineSeparator, '\n');
+}
+
+QString DialogDriver::shownText(const QLabel *label)
+{
+    const bool richText = label->textFormat() == Qt::RichText
+                          || (label->textFormat() == Qt::AutoText
+                              && Qt::mightBeRichText(label->text()));
+    return rendered(label->text(), richText);
+}
+
+QString DialogDriver::shownToolTip(const QWidget *widget)
+{
+    return rendered(widget->toolTip(), Qt::mightBeRichText(widget->toolTip()));
+}
+
+QString DialogDriver::summary(const char *labelName) const
+{
+    // As the user sees it once the layout has given the label its new size.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    const QLabel *label = this->label(labelName);
+    const QString shown = shownText(label);
+    const QString whole = shownToolTip(label);
+    const QChar ellipsis(0x2026);
+    const QStringList shownLines = shown.split('\n');
+    QStringList wholeLines = whole.split('\n');
+    if (wholeLines.last().isEmpty())
+        wholeLines.removeLast();
+    const bool lastLinesCut = shownLines.size() < wholeLines.size()
+                              && shownLines.last() == ellipsis;
+    if (shownLines.size() != wholeLines.size() && !lastLinesCut)
+        return shown;
+    for (int i = 0; i < shownLines.size() - (lastLinesCut ? 1 : 0); ++i) {
+        const QString &line = shownLines.at(i);
+        const QString &wholeLine = wholeLines.at(i);
+        const int cutAt = line.indexOf(ellipsis);
+        const bool cut = cutAt >= 0 && wholeLine.startsWith(line.left(cutAt))
+                         && wholeLine.endsWith(line.mid(cutAt + 1))
+                         && line.size() <= wholeLine.size();
+        if (line != wholeLine && !cut)
+            return shown;
+    }
+    return whole;
 }
 
 bool DialogDriver::render(const QString &name) const

@@ -34,15 +34,24 @@ public:
     void press(const char *buttonName) const;
     void showTabOf(QWidget *widget) const;
     void choose(const char *chooserName, const QString &path) const;
+    // Empties the chooser's field, then types the text into it key by key.
+    void type(const char *chooserName, const QString &text) const;
     void fillGeneration(const QString &company, const QString &key, const QString &request) const;
     void chooseGenerationOptions(int algorithm, bool encrypt) const;
     QString statusMessage() const;
+    // The whole text of a signature summary label, which shows each line cut in the middle to its
+    // width and holds the whole text as its tool tip; what the label shows when it does not.
+    QString summary(const char *labelName) const;
     // Lays the dialog out as the event loop would and saves it as
     // <build>/tests/screenshots/signdialog-<name>.png; returns whether it was saved.
     bool render(const QString &name) const;
 
     static bool showsPixmap(const QLabel *label, const QPixmap &expected);
     static bool showsNoPixmap(const QLabel *label);
+    // What a reader sees of the label's text, or of the widget's tool tip: markup that Qt would
+    // render is rendered.
+    static QString shownText(const QLabel *label);
+    static QString shownToolTip(const QWidget *widget);
 
 private:
     QDialog *m_dialog;

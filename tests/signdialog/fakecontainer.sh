@@ -4,11 +4,18 @@
 # Signatures of a package are kept in <package>.sigs. Files beside the script steer it:
 #   hold           the next call waits until "release" exists (both are removed afterwards)
 #   dump.txt       printed by "pkgseal dump" instead of the package's signatures
-#   fail-openssl   "openssl" prints its content to standard output and exits with 1
-#   prompt         "openssl genpkey ... -aes256" asks for a pass phrase and fails without one
+#   fail-TOOL-COMMAND  "TOOL COMMAND ..." prints the file's content to standard error and exits
+#                  with 1 (fail-pkgseal-sign, fail-openssl-req, ...)
+#   prompt         "openssl genpkey ... -aes256" makes its key file, then asks for a pass phrase
+#                  and fails without one
 PATH=/usr/bin:/bin
 here=$(dirname "$0")
 printf '%s\n' "$*" >> "$here/calls.log"
+
+if [ -e "$here/fail-$1-$2" ]; then
+    cat "$here/fail-$1-$2" >&2
+    exit 1
+fi
 
 if [ -e "$here/hold" ]; then
     rm -f "$here/hold"
@@ -76,13 +83,10 @@ pkgseal() {
 }
 
 openssl() {
-    if [ -e "$here/fail-openssl" ]; then
-        cat "$here/fail-openssl"
-        exit 1
-    fi
     case "$1" in
     genpkey)
         if [ -e "$here/prompt" ] && [ "$(last_argument "$@")" = "-aes256" ]; then
+            : > "$(option_value -out "$@")"
             printf 'Enter PEM pass phrase:'
             IFS= read -r answer || exit 1
             [ -n "$answer" ] || exit 1

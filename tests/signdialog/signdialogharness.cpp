@@ -1,12 +1,22 @@
 #include "signdialogharness.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+static bool writeTo(const QString &fileName, const QByteArray &content)
+{
+    QFile file(fileName);
+    return QDir().mkpath(QFileInfo(fileName).absolutePath()) && file.open(QIODevice::WriteOnly)
+           && file.write(content) == content.size();
+}
 
 SignDialogHarness::SignDialogHarness()
 {
     const QString script = qEnvironmentVariable("QUILLMARK_SOURCE_DIR")
                            + "/tests/signdialog/fakecontainer.sh";
-    m_valid = m_dir.isValid() && QFile::copy(script, runCommand())
+    m_sdk = std::make_unique<TestSdk>(QStringList{runCommand()});
+    m_valid = m_dir.isValid() && m_sdk->isValid() && QFile::copy(script, runCommand())
               && QFile::setPermissions(runCommand(),
                                        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -28,10 +38,26 @@ QString SignDialogHarness::filePath(const QString &name) const
 
 QString SignDialogHarness::writeFile(const QString &name, const QByteArray &content) const
 {
-    QFile file(filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        return QString();
-    return file.fileName();
+    return writeTo(filePath(name), content) ? filePath(name) : QString();
+}
+
+QString SignDialogHarness::inWorkspace(const QString &name) const
+{
+    return m_sdk->workspacePath() + '/' + name;
+}
+
+QString SignDialogHarness::writeWorkspaceFile(const QString &name, const QByteArray &content) const
+{
+    return writeTo(inWorkspace(name), content) ? inWorkspace(name) : QString();
+}
+
+void SignDialogHarness::reset() const
+{
+    const QStringList steering = QDir(m_dir.path())
+                                     .entryList({"hold", "release", "dump.txt", "fail-*", "prompt"},
+                                                QDir::Files);
+    for (const QString &name : steering)
+        QFile::remove(filePath(name));
 }
 
 QStringList SignDialogHarness::calls() const
@@ -67,19 +93,9 @@ void SignDialogHarness::setDumpText(const QByteArray &text) const
     writeFile("dump.txt", text);
 }
 
-void SignDialogHarness::clearDumpText() const
+void SignDialogHarness::setFailure(const QString &command, const QByteArray &errorText) const
 {
-    QFile::remove(filePath("dump.txt"));
-}
-
-void SignDialogHarness::setOpensslFailure(const QByteArray &output) const
-{
-    writeFile("fail-openssl", output);
-}
-
-void SignDialogHarness::clearOpensslFailure() const
-{
-    QFile::remove(filePath("fail-openssl"));
+    writeFile("fail-" + QString(command).replace(' ', '-'), errorText);
 }
 
 void SignDialogHarness::setPrompting(bool prompting) const

@@ -18,8 +18,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
@@ -32,6 +35,9 @@
 using Quillmark::Internal::SignDialog;
 
 namespace {
+
+// Tool runs end within this, even on a loaded machine.
+const int deadline = 30000;
 
 const char *const actionButtons[] = {"addSignaturePushButton",
                                      "removeSignaturePushButton",
@@ -78,11 +84,16 @@ private slots:
     void cleanup();
     void cleanupTestCase();
 
-    void restoredPackageRunsNothingLaterChangesVerifyThenDump();
+    void packageLookedAtOnceItsPathSettles();
     void nothingRunsWithoutPackageOrOnReturn();
     void addSignature_data();
     void addSignature();
-    void failedSigningShowsBrokenAndPassesMissingPaths();
+    void pathsTheToolCannotUseAreRefused_data();
+    void pathsTheToolCannotUseAreRefused();
+    void failuresShowTheToolsReason_data();
+    void failuresShowTheToolsReason();
+    void outcomesClearedWhenTheirInputsChange_data();
+    void outcomesClearedWhenTheirInputsChange();
     void removeSignatureAfterTwo();
     void buttonsDisabledWhileRunning_data();
     void buttonsDisabledWhileRunning();
@@ -93,10 +104,11 @@ private slots:
     void generationMessages();
     void generationKey_data();
     void generationKey();
-    void cancelledPassPhraseLeavesDialogUsable();
+    void cancelledPassPhraseRemovesTheKeyItStarted();
 
 private:
     void makeDialog();
+    void choosePackage(const QString &package) const;
     void chooseKeys(bool clientKey, bool clientCertificate) const;
     void pressWhileHeld(const char *buttonName, const std::function<void()> &probe) const;
     bool showsOk(const char *labelName) const;
@@ -104,7 +116,6 @@ private:
     QStringList disabledButtons() const;
 
     std::unique_ptr<SignDialogHarness> m_harness;
-    std::unique_ptr<TestSdk> m_sdk;
     std::unique_ptr<TestIde> m_ide;
     std::unique_ptr<SignDialog> m_dialog;
     std::unique_ptr<DialogDriver> m_driver;
@@ -120,16 +131,14 @@ void tst_SignDialogActions::initTestCase()
 {
     m_harness = std::make_unique<SignDialogHarness>();
     QVERIFY(m_harness->isValid());
-    m_sdk = std::make_unique<TestSdk>(QStringList{m_harness->runCommand()});
-    QVERIFY(m_sdk->isValid());
-    m_ide = std::make_unique<TestIde>(m_sdk->path());
+    m_ide = std::make_unique<TestIde>(m_harness->sdk().path());
 
-    m_package = m_harness->writeFile("hello-1.0-1.noarch.rpm", "rpm");
-    m_otherPackage = m_harness->writeFile("other-2.0-1.noarch.rpm", "rpm");
-    m_developerKey = m_harness->writeFile("developer-key.pem", "key");
-    m_developerCertificate = m_harness->writeFile("developer.pem", "developer");
-    m_clientKey = m_harness->writeFile("client-key.pem", "key");
-    m_clientCertificate = m_harness->writeFile("client.pem", "client");
+    m_package = m_harness->writeWorkspaceFile("hello-1.0-1.noarch.rpm", "rpm");
+    m_otherPackage = m_harness->writeWorkspaceFile("other-2.0-1.noarch.rpm", "rpm");
+    m_developerKey = m_harness->writeWorkspaceFile("developer-key.pem", "key");
+    m_developerCertificate = m_harness->writeWorkspaceFile("developer.pem", "developer");
+    m_clientKey = m_harness->writeWorkspaceFile("client-key.pem", "key");
+    m_clientCertificate = m_harness->writeWorkspaceFile("client.pem", "client");
 }
 
 void tst_SignDialogActions::init()
@@ -138,11 +147,7 @@ void tst_SignDialogActions::init()
         Utils::HistoryCompleter(key).clearHistory();
     for (const QString &file : {m_package, m_otherPackage})
         QFile::remove(file + ".sigs");
-    for (const QString &file : {"hold", "release"})
-        QFile::remove(m_harness->filePath(file));
-    m_harness->clearDumpText();
-    m_harness->clearOpensslFailure();
-    m_harness->setPrompting(false);
+    m_harness->reset();
     makeDialog();
     m_harness->clearCalls();
 }
@@ -156,7 +161,7 @@ void tst_SignDialogActions::cleanup()
 void tst_SignDialogActions::cleanupTestCase()
 {
     m_ide.reset();
-    m_sdk.reset();
+    m_harness.reset();
 }
 
 void tst_SignDialogActions::makeDialog()
@@ -165,6 +170,16 @@ void tst_SignDialogActions::makeDialog()
     m_dialog = std::make_unique<SignDialog>(nullptr);
     m_dialog->show();
     m_driver = std::make_unique<DialogDriver>(m_dialog.get());
+}
+
+// Chooses the package and waits until the dialog has looked at it.
+void tst_SignDialogActions::choosePackage(const QString &package) const
+{
+    const int callsBefore = m_harness->calls().size();
+    m_driver->choose("rpmPathChooser", package);
+    QTRY_COMPARE_WITH_TIMEOUT(m_harness->calls().mid(callsBefore),
+                              QStringList({"pkgseal verify " + package, "pkgseal dump " + package}),
+                              deadline);
 }
 
 void tst_SignDialogActions::chooseKeys(bool clientKey, bool clientCertificate) const
@@ -219,47 +234,51 @@ QStringList tst_SignDialogActions::disabledButtons() const
     return disabled;
 }
 
-void tst_SignDialogActions::restoredPackageRunsNothingLaterChangesVerifyThenDump()
+void tst_SignDialogActions::packageLookedAtOnceItsPathSettles()
 {
     Utils::HistoryCompleter(historyKeys[0]).addEntry(m_package);
     makeDialog();
     QCOMPARE(m_driver->chooser("rpmPathChooser")->filePath().toString(), m_package);
-    QCOMPARE(m_harness->calls(), QStringList());
 
-    m_driver->choose("rpmPathChooser", m_otherPackage);
-    QCOMPARE(m_harness->calls(),
-             QStringList({"pkgseal verify " + m_otherPackage, "pkgseal dump " + m_otherPackage}));
-    m_driver->choose("rpmPathChooser", m_package);
-    QCOMPARE(m_harness->calls().mid(2),
-             QStringList({"pkgseal verify " + m_package, "pkgseal dump " + m_package}));
+    // Typed key by key, the path is looked at once, when it names the package.
+    m_driver->type("rpmPathChooser", m_otherPackage);
+    QTRY_COMPARE_WITH_TIMEOUT(m_harness->calls(),
+                              QStringList({"pkgseal verify " + m_otherPackage,
+                                           "pkgseal dump " + m_otherPackage}),
+                              deadline);
+    choosePackage(m_package);
     QCOMPARE(m_driver->label("verifyLabel")->text(), QString("Could not verify signatures"));
+    QCOMPARE(m_driver->summary("developerSignatureShortLabel"),
+             QString("No signatures found in package"));
 
-    // Emptying the path clears the verdict and keeps the views.
+    // Emptying the path clears the verdict and the summaries.
     m_driver->choose("rpmPathChooser", QString());
-    QCOMPARE(m_harness->calls().size(), 4);
     QVERIFY(m_driver->label("verifyLabel")->text().isEmpty());
     QVERIFY(DialogDriver::showsNoPixmap(m_driver->label("verifyIconLabel")));
-    QCOMPARE(m_driver->browser("developerSignatureTextBrowser")->toPlainText(),
-             QString("No signatures found in package"));
+    QVERIFY(m_driver->summary("developerSignatureShortLabel").isEmpty());
+    QVERIFY(m_driver->browser("developerSignatureTextBrowser")->toPlainText().isEmpty());
+    QCOMPARE(m_harness->calls().size(), 4);
 }
 
 void tst_SignDialogActions::nothingRunsWithoutPackageOrOnReturn()
 {
     chooseKeys(true, true);
     for (const char *button : actionButtons) {
-        if (qstrcmp(button, "genReqButton") != 0)
-            m_driver->press(button);
+        if (qstrcmp(button, "genReqButton") == 0)
+            continue;
+        m_driver->press(button);
+        QCOMPARE(m_driver->statusMessage(), QString("RPM package field cannot be empty"));
     }
     QCOMPARE(m_harness->calls(), QStringList());
-    QVERIFY(DialogDriver::showsNoPixmap(m_driver->label("signStateLabel")));
+    QVERIFY(showsBroken("signStateLabel"));
     QVERIFY(m_driver->label("verifyLabel")->text().isEmpty());
     QVERIFY(m_driver->browser("developerSignatureTextBrowser")->toPlainText().isEmpty());
 
     // Return in any field starts nothing either.
-    m_driver->choose("rpmPathChooser", m_package);
+    choosePackage(m_package);
     m_driver->fillGeneration("Acme",
-                             m_harness->filePath("return-key.pem"),
-                             m_harness->filePath("r.csr"));
+                             m_harness->inWorkspace("return-key.pem"),
+                             m_harness->inWorkspace("r.csr"));
     m_harness->clearCalls();
 
     // A file dialog opened by mistake is closed again and counted.
@@ -304,7 +323,7 @@ void tst_SignDialogActions::addSignature()
 {
     QFETCH(bool, clientKey);
     QFETCH(bool, clientCertificate);
-    m_driver->choose("rpmPathChooser", m_package);
+    choosePackage(m_package);
     chooseKeys(clientKey, clientCertificate);
     m_harness->clearCalls();
 
@@ -321,47 +340,227 @@ void tst_SignDialogActions::addSignature()
 
     QVERIFY(showsOk("signStateLabel"));
     QVERIFY(m_driver->label("signStateLabel")->text().isEmpty());
+    QCOMPARE(m_driver->statusMessage(), QString());
     QCOMPARE(m_driver->label("verifyLabel")->text(), QString("Signatures successfully verified"));
     QVERIFY(showsOk("verifyIconLabel"));
     QCOMPARE(m_driver->browser("developerSignatureTextBrowser")->toPlainText(),
              block("developer", "developer"));
-    QCOMPARE(m_driver->label("developerSignatureShortLabel")->text(),
-             summary("developer", "developer"));
+    QCOMPARE(m_driver->summary("developerSignatureShortLabel"), summary("developer", "developer"));
 
     QTextBrowser *clientView = m_driver->browser("clientSignatureTextBrowser");
     m_driver->showTabOf(clientView);
     QCOMPARE(clientView->isVisible(), twice);
     QCOMPARE(clientView->toPlainText(), twice ? block("client", "client") : QString());
-    QCOMPARE(m_driver->label("clientSignatureShortLabel")->text(),
+    QCOMPARE(m_driver->summary("clientSignatureShortLabel"),
              twice ? summary("client", "client") : QString());
     if (twice)
         QVERIFY(m_driver->render("verify-signed"));
 }
 
-void tst_SignDialogActions::failedSigningShowsBrokenAndPassesMissingPaths()
+void tst_SignDialogActions::pathsTheToolCannotUseAreRefused_data()
 {
-    m_driver->choose("rpmPathChooser", m_package);
+    QTest::addColumn<QString>("chooser");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("outcomeLabel");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("problem");
+
+    // Paths under /outside/ stand for files beside the run command, which the container does
+    // not share; %1 is the shared folder.
+    const QString cannotRead = "Outside the build engine's shared folder %1, the signing tool "
+                               "cannot read it.";
+    const QString cannotWrite = "Outside the build engine's shared folder %1, the signing tool "
+                                "cannot write it.";
+    QTest::newRow("missing developer key") << "developerKeyPathChooser"
+                                           << "missing-key.pem"
+                                           << "addSignaturePushButton"
+                                           << "signStateLabel"
+                                           << "Developer key"
+                                           << "File does not exist";
+    QTest::newRow("client certificate outside") << "clientCertificatePathChooser"
+                                                << "/outside/client.pem"
+                                                << "addSignaturePushButton"
+                                                << "signStateLabel"
+                                                << "Client certificate" << cannotRead;
+    QTest::newRow("package outside")
+        << "rpmPathChooser"
+        << "/outside/hello-1.0-1.noarch.rpm"
+        << "removeSignaturePushButton" << QString() << "RPM package" << cannotRead;
+    QTest::newRow("CA certificate outside") << "caCertificatePathChooser"
+                                            << "/outside/ca.pem"
+                                            << "verifySignaturePushButton"
+                                            << "verifyIconLabel"
+                                            << "CA certificate" << cannotRead;
+    QTest::newRow("request outside") << "generatedReqPathChooser"
+                                     << "/outside/new.csr"
+                                     << "genReqButton"
+                                     << "generateLabel"
+                                     << "Request" << cannotWrite;
+}
+
+// The chooser says why before anything runs, and its action says so instead of running.
+void tst_SignDialogActions::pathsTheToolCannotUseAreRefused()
+{
+    QFETCH(QString, chooser);
+    QFETCH(QString, path);
+    QFETCH(QString, button);
+    QFETCH(QString, outcomeLabel);
+    QFETCH(QString, field);
+    QFETCH(QString, problem);
+    const QString file = path.startsWith("/outside/")
+                             ? m_harness->writeFile(QFileInfo(path).fileName(), "x")
+                             : m_harness->inWorkspace(path);
+    problem = problem.arg(QDir::toNativeSeparators(m_harness->sdk().workspacePath()));
+    choosePackage(m_package);
     chooseKeys(true, true);
-    const QString missingKey = m_harness->filePath("no-such-key.pem");
-    m_driver->choose("developerKeyPathChooser", missingKey);
+    m_driver->fillGeneration("Acme",
+                             m_harness->inWorkspace("refused-key.pem"),
+                             m_harness->inWorkspace("refused.csr"));
+    m_driver->choose(qPrintable(chooser), file);
     m_harness->clearCalls();
 
-    m_driver->press("addSignaturePushButton");
+    Utils::PathChooser *refused = m_driver->chooser(qPrintable(chooser));
+    QVERIFY(!refused->isValid());
+    QCOMPARE(refused->errorMessage(), problem);
+    QCOMPARE(DialogDriver::shownToolTip(refused->lineEdit()), problem);
 
-    QCOMPARE(m_harness->calls(),
-             QStringList({"pkgseal sign -k " + missingKey + " -c " + m_developerCertificate + ' '
-                              + m_package,
-                          "pkgseal verify " + m_package,
-                          "pkgseal dump " + m_package}));
-    QVERIFY(showsBroken("signStateLabel"));
-    QVERIFY(showsBroken("verifyIconLabel"));
-    QCOMPARE(m_driver->label("developerSignatureShortLabel")->text(),
-             QString("No signatures found in package"));
+    m_driver->press(qPrintable(button));
+
+    QCOMPARE(m_driver->statusMessage(), field + ": " + problem);
+    if (!outcomeLabel.isEmpty()) {
+        QVERIFY(showsBroken(qPrintable(outcomeLabel)));
+        QCOMPARE(DialogDriver::shownToolTip(m_driver->label(qPrintable(outcomeLabel))),
+                 field + ": " + problem);
+    }
+    QCOMPARE(m_harness->calls(), QStringList());
+    QCOMPARE(disabledButtons(), QStringList());
+    if (chooser == "rpmPathChooser")
+        QVERIFY(m_driver->render("refused-outside-path"));
+}
+
+void tst_SignDialogActions::failuresShowTheToolsReason_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("failingCommand");
+    QTest::addColumn<QString>("outcomeLabel");
+    QTest::addColumn<QString>("statusMessage");
+
+    QTest::newRow("add signature") << "addSignaturePushButton"
+                                   << "pkgseal sign"
+                                   << "signStateLabel"
+                                   << "Failed to add signature: %1";
+    QTest::newRow("remove signature")
+        << "removeSignaturePushButton"
+        << "pkgseal delete" << QString() << "Failed to remove signature: %1";
+    QTest::newRow("verify") << "verifySignaturePushButton"
+                            << "pkgseal verify"
+                            << "verifyIconLabel" << QString();
+    QTest::newRow("dump") << "dumpPushButton"
+                          << "pkgseal dump" << QString() << QString();
+    QTest::newRow("generate request") << "genReqButton"
+                                      << "openssl req"
+                                      << "generateLabel"
+                                      << "Failed to generate request: %1";
+}
+
+// The reason is the tool's, shown as it wrote it (markup and all), where the outcome is shown.
+void tst_SignDialogActions::failuresShowTheToolsReason()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, failingCommand);
+    QFETCH(QString, outcomeLabel);
+    QFETCH(QString, statusMessage);
+    const QString reason = "pkgseal: " + QString(QTest::currentDataTag())
+                           + ": <b>key</b> does not belong to its certificate\nsecond line";
+    const QString key = m_harness->writeWorkspaceFile("own-key.pem", "MY OWN KEY");
+    choosePackage(m_package);
+    chooseKeys(true, true);
+    m_driver->fillGeneration("Acme", key, m_harness->inWorkspace("failing.csr"));
+    m_harness->setFailure(failingCommand, reason.toUtf8());
+    m_harness->clearCalls();
+
+    m_driver->press(qPrintable(button));
+
+    const QRegularExpression failingRun('^' + QRegularExpression::escape(failingCommand) + ' ');
+    QCOMPARE(m_harness->calls().filter(failingRun).size(), 1);
+    QCOMPARE(m_driver->statusMessage(),
+             statusMessage.isEmpty() ? QString() : statusMessage.arg(reason.simplified()));
+    if (!outcomeLabel.isEmpty()) {
+        QVERIFY(showsBroken(qPrintable(outcomeLabel)));
+        QCOMPARE(DialogDriver::shownToolTip(m_driver->label(qPrintable(outcomeLabel))), reason);
+    }
+    if (failingCommand == "pkgseal verify") {
+        QCOMPARE(m_driver->label("verifyLabel")->text(), QString("Could not verify signatures"));
+        QCOMPARE(DialogDriver::shownToolTip(m_driver->label("verifyLabel")), reason);
+    }
+    if (failingCommand == "pkgseal dump") {
+        QCOMPARE(m_driver->browser("developerSignatureTextBrowser")->toPlainText(), reason);
+        QCOMPARE(m_driver->summary("developerSignatureShortLabel"), reason);
+        QVERIFY(m_driver->render("failure-reason"));
+    }
+    QFile keyFile(key);
+    QVERIFY(keyFile.open(QIODevice::ReadOnly));
+    QCOMPARE(keyFile.readAll(), QByteArray("MY OWN KEY"));
+}
+
+void tst_SignDialogActions::outcomesClearedWhenTheirInputsChange_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QStringList>("cleared");
+    const QStringList sign{"signStateLabel"};
+    const QStringList verdict{"verifyIconLabel"};
+    const QStringList generation{"generateLabel"};
+    QTest::newRow("package") << "rpmPathChooser"
+                             << QStringList{"signStateLabel", "verifyIconLabel"};
+    QTest::newRow("developer key") << "developerKeyPathChooser" << sign;
+    QTest::newRow("client certificate") << "clientCertificatePathChooser" << sign;
+    QTest::newRow("CA certificate") << "caCertificatePathChooser" << verdict;
+    QTest::newRow("key to generate") << "generatedKeyPathChooser" << generation;
+    QTest::newRow("company name") << "generateCompanyNameLineEdit" << generation;
+    QTest::newRow("algorithm") << "generationKeyAlgoComboBox" << generation;
+    QTest::newRow("encryption") << "generationKeyEncryptCheckBox" << generation;
+}
+
+void tst_SignDialogActions::outcomesClearedWhenTheirInputsChange()
+{
+    QFETCH(QString, input);
+    QFETCH(QStringList, cleared);
+    choosePackage(m_package);
+    chooseKeys(true, true);
+    m_driver->choose("caCertificatePathChooser", m_developerCertificate);
+    m_driver->fillGeneration("Acme",
+                             m_harness->inWorkspace("outcome-key.pem"),
+                             m_harness->inWorkspace("outcome.csr"));
+    m_driver->press("addSignaturePushButton");
+    m_driver->press("genReqButton");
+    const QStringList outcomes{"signStateLabel", "verifyIconLabel", "generateLabel"};
+    for (const QString &outcome : outcomes)
+        QVERIFY2(showsOk(qPrintable(outcome)), qPrintable(outcome));
+
+    QWidget *changed = m_driver->widget<QWidget>(qPrintable(input));
+    if (auto chooser = qobject_cast<Utils::PathChooser *>(changed))
+        chooser->setPath(chooser->filePath().toString() == m_otherPackage ? m_package
+                                                                          : m_otherPackage);
+    else if (auto lineEdit = qobject_cast<QLineEdit *>(changed))
+        lineEdit->setText("Other Ltd");
+    else if (auto comboBox = qobject_cast<QComboBox *>(changed))
+        comboBox->setCurrentIndex(1 - comboBox->currentIndex());
+    else if (auto checkBox = qobject_cast<QCheckBox *>(changed))
+        checkBox->toggle();
+
+    for (const QString &outcome : outcomes) {
+        QVERIFY2(DialogDriver::showsNoPixmap(m_driver->label(qPrintable(outcome)))
+                     == cleared.contains(outcome),
+                 qPrintable(outcome));
+    }
+    if (cleared.contains("verifyIconLabel"))
+        QVERIFY(m_driver->label("verifyLabel")->text().isEmpty());
 }
 
 void tst_SignDialogActions::removeSignatureAfterTwo()
 {
-    m_driver->choose("rpmPathChooser", m_package);
+    choosePackage(m_package);
     chooseKeys(true, true);
     m_driver->press("addSignaturePushButton");
     QVERIFY(!m_driver->browser("clientSignatureTextBrowser")->isHidden());
@@ -375,12 +574,10 @@ void tst_SignDialogActions::removeSignatureAfterTwo()
                           "pkgseal dump " + m_package}));
     const QString none = "No signatures found in package";
     QCOMPARE(m_driver->browser("developerSignatureTextBrowser")->toPlainText(), none);
-    QCOMPARE(m_driver->label("developerSignatureShortLabel")->text(), none);
-    QTextBrowser *clientView = m_driver->browser("clientSignatureTextBrowser");
-    m_driver->showTabOf(clientView);
-    QVERIFY(clientView->isVisible());
-    QVERIFY(clientView->toPlainText().isEmpty());
-    QVERIFY(m_driver->label("clientSignatureShortLabel")->text().isEmpty());
+    QCOMPARE(m_driver->summary("developerSignatureShortLabel"), none);
+    QVERIFY(m_driver->browser("clientSignatureTextBrowser")->isHidden());
+    QVERIFY(m_driver->browser("clientSignatureTextBrowser")->toPlainText().isEmpty());
+    QVERIFY(m_driver->summary("clientSignatureShortLabel").isEmpty());
     QCOMPARE(m_driver->label("verifyLabel")->text(), QString("Could not verify signatures"));
     QVERIFY(showsBroken("verifyIconLabel"));
     QVERIFY(showsOk("signStateLabel"));
@@ -396,11 +593,11 @@ void tst_SignDialogActions::buttonsDisabledWhileRunning_data()
 void tst_SignDialogActions::buttonsDisabledWhileRunning()
 {
     QFETCH(QString, button);
-    m_driver->choose("rpmPathChooser", m_package);
+    choosePackage(m_package);
     chooseKeys(false, false);
     m_driver->fillGeneration("Acme",
-                             m_harness->filePath("new-key.pem"),
-                             m_harness->filePath("new.csr"));
+                             m_harness->inWorkspace("new-key.pem"),
+                             m_harness->inWorkspace("new.csr"));
 
     QStringList disabledButtonsWhileRunning;
     QStringList disabledWhileRunning;
@@ -424,7 +621,7 @@ void tst_SignDialogActions::buttonsDisabledWhileRunning()
 
 void tst_SignDialogActions::packageChosenWhileBusyIsLookedAtAfterwards()
 {
-    m_driver->choose("rpmPathChooser", m_package);
+    choosePackage(m_package);
     chooseKeys(false, false);
     m_harness->clearCalls();
 
@@ -436,94 +633,139 @@ void tst_SignDialogActions::packageChosenWhileBusyIsLookedAtAfterwards()
         callsWhileRunning = m_harness->calls().size();
         buttonsStayedDisabled = !m_driver->button("dumpPushButton")->isEnabled();
     });
-    QCoreApplication::processEvents();
+    QTRY_COMPARE_WITH_TIMEOUT(m_harness->calls(),
+                              QStringList({"pkgseal dump " + m_package,
+                                           "pkgseal verify " + m_otherPackage,
+                                           "pkgseal dump " + m_otherPackage}),
+                              deadline);
     QCOMPARE(callsWhileRunning, 1);
     QVERIFY(buttonsStayedDisabled);
-    QCOMPARE(m_harness->calls(),
-             QStringList({"pkgseal dump " + m_package,
-                          "pkgseal verify " + m_otherPackage,
-                          "pkgseal dump " + m_otherPackage}));
 
-    // Signing goes on to the package now chosen, without looking at it twice.
+    // Signing goes on to the package it began with; its outcome is not shown beside the package
+    // now chosen, which is looked at once.
     m_harness->clearCalls();
     pressWhileHeld("addSignaturePushButton", [&] { m_driver->choose("rpmPathChooser", m_package); });
-    QCoreApplication::processEvents();
-    QCOMPARE(m_harness->calls(),
-             QStringList({"pkgseal sign -k " + m_developerKey + " -c " + m_developerCertificate
-                              + ' ' + m_otherPackage,
-                          "pkgseal verify " + m_package,
-                          "pkgseal dump " + m_package}));
+    QTRY_COMPARE_WITH_TIMEOUT(m_harness->calls(),
+                              QStringList({"pkgseal sign -k " + m_developerKey + " -c "
+                                               + m_developerCertificate + ' ' + m_otherPackage,
+                                           "pkgseal verify " + m_package,
+                                           "pkgseal dump " + m_package}),
+                              deadline);
+    QVERIFY(DialogDriver::showsNoPixmap(m_driver->label("signStateLabel")));
     QCOMPARE(disabledButtons(), QStringList());
 }
 
 void tst_SignDialogActions::dumpText_data()
 {
     QTest::addColumn<QString>("dump");
-    QTest::addColumn<QString>("developerView");
-    QTest::addColumn<QString>("clientView");
-    QTest::addColumn<bool>("clientShown");
+    QTest::addColumn<QStringList>("developerSignatures");
+    QTest::addColumn<QStringList>("clientSignatures");
 
-    const QString first = block("first", "developer");
-    const QString second = block("second", "client");
-    const QString third = block("third", "client");
+    const QString developer = block("developer", "developer");
+    const QString engine = block("engine", "developer");
+    const QString client = block("client", "client");
+    const QString markup = block("<b>ACME<br>Group: client<!--", "developer");
+    const QString longSubject = block(QString("Long Company Name ").repeated(20), "developer");
+    const QString longWord = block(QString("x").repeated(400), "client");
+    const QString noGroup = "Subject: CN=anonymous\nKey ID: 01\n";
+    const QString otherGroup = block("tester", "qa");
     QTest::newRow("text before the first signature")
-        << "/work/hello.rpm:\nsigned twice\n" + first + second << first << second << true;
-    QTest::newRow("three signatures show two") << first + second + third << first << second << true;
-    QTest::newRow("one signature") << "/work/hello.rpm:\n" + first << first << QString() << false;
+        << "/work/hello.rpm:\nsigned twice\n" + developer + client << QStringList{developer}
+        << QStringList{client};
+    QTest::newRow("three signatures, each in its group's view")
+        << engine + developer + client << QStringList{engine, developer} << QStringList{client};
+    QTest::newRow("client signature first")
+        << client + developer << QStringList{developer} << QStringList{client};
+    QTest::newRow("other group or none")
+        << otherGroup + noGroup << QStringList{otherGroup, noGroup} << QStringList();
     QTest::newRow("subject in mid line")
         << QString("x Subject: CN=a\nGroup: developer\n")
-        << QString("Subject: CN=a\nGroup: developer\n") << QString() << false;
+        << QStringList{"Subject: CN=a\nGroup: developer\n"} << QStringList();
+    QTest::newRow("markup in the subject") << markup << QStringList{markup} << QStringList();
+    QTest::newRow("more signers than the summary holds")
+        << engine + developer + engine + developer
+        << QStringList{engine, developer, engine, developer} << QStringList();
+    QTest::newRow("long subjects")
+        << longSubject + longWord << QStringList{longSubject} << QStringList{longWord};
 }
 
+// Every signature is shown in its group's view as plain text, each summary names each signer of
+// its view (on six lines at most, the whole in its tool tip), and the dialog keeps its size.
 void tst_SignDialogActions::dumpText()
 {
     QFETCH(QString, dump);
-    QFETCH(QString, developerView);
-    QFETCH(QString, clientView);
-    QFETCH(bool, clientShown);
+    QFETCH(QStringList, developerSignatures);
+    QFETCH(QStringList, clientSignatures);
+    const auto summaries = [](const QStringList &signatures) {
+        QString text;
+        for (const QString &signature : signatures)
+            text += SignDialog::shortSignature(signature);
+        return text;
+    };
+    const QSize size = m_dialog->size();
     m_harness->setDumpText(dump.toUtf8());
-    m_driver->choose("rpmPathChooser", m_package);
+    choosePackage(m_package);
 
-    QCOMPARE(m_driver->browser("developerSignatureTextBrowser")->toPlainText(), developerView);
+    QCOMPARE(m_driver->browser("developerSignatureTextBrowser")->toPlainText(),
+             developerSignatures.join('\n'));
+    QCOMPARE(m_driver->summary("developerSignatureShortLabel"), summaries(developerSignatures));
     QTextBrowser *client = m_driver->browser("clientSignatureTextBrowser");
     m_driver->showTabOf(client);
-    QCOMPARE(client->isVisible(), clientShown);
-    QCOMPARE(client->toPlainText(), clientView);
-    QVERIFY(!m_driver->label("developerSignatureShortLabel")->text().contains("third"));
-    QVERIFY(!m_driver->label("clientSignatureShortLabel")->text().contains("third"));
-    QCOMPARE(m_driver->label("clientSignatureShortLabel")->text().isEmpty(), !clientShown);
+    QCOMPARE(client->isVisible(), !clientSignatures.isEmpty());
+    QCOMPARE(client->toPlainText(), clientSignatures.join('\n'));
+    QCOMPARE(m_driver->summary("clientSignatureShortLabel"), summaries(clientSignatures));
+    for (const char *summary : {"developerSignatureShortLabel", "clientSignatureShortLabel"})
+        QVERIFY(m_driver->label(summary)->text().count('\n') < 6);
+    m_dialog->layout()->activate();
+    QCoreApplication::processEvents();
+    QCOMPARE(m_dialog->size(), size);
+    if (QTest::currentDataTag() == QLatin1String("long subjects"))
+        QVERIFY(m_driver->render("long-subjects"));
 }
 
 void tst_SignDialogActions::withoutBuildContainer()
 {
-    m_sdk->setRunCommands({});
-    QVERIFY(m_sdk->save());
-    m_driver->fillGeneration("Acme", m_harness->filePath("key.pem"), m_harness->filePath("req.csr"));
+    const QString reason = "Build containers not found!";
+    m_harness->sdk().setRunCommands({});
+    QVERIFY(m_harness->sdk().save());
+    const auto restoreContainer = qScopeGuard([this] {
+        m_harness->sdk().setRunCommands({m_harness->runCommand()});
+        m_harness->sdk().save();
+    });
+    m_driver->fillGeneration("Acme",
+                             m_harness->inWorkspace("key.pem"),
+                             m_harness->inWorkspace("req.csr"));
     chooseKeys(true, true);
 
     m_driver->choose("rpmPathChooser", m_package);
+    QTRY_COMPARE_WITH_TIMEOUT(m_driver->browser("developerSignatureTextBrowser")->toPlainText(),
+                              reason,
+                              deadline);
     QCOMPARE(m_driver->label("verifyLabel")->text(), QString("Could not verify signatures"));
     QVERIFY(showsBroken("verifyIconLabel"));
-    QCOMPARE(m_driver->browser("developerSignatureTextBrowser")->toPlainText(),
-             QString("No signatures found in package"));
+    QCOMPARE(DialogDriver::shownToolTip(m_driver->label("verifyIconLabel")), reason);
     m_driver->press("addSignaturePushButton");
     QVERIFY(showsBroken("signStateLabel"));
+    QCOMPARE(m_driver->statusMessage(), "Failed to add signature: " + reason);
     m_driver->press("genReqButton");
     QVERIFY(showsBroken("generateLabel"));
-    QCOMPARE(m_driver->statusMessage(), QString("Failed to generate request: "));
+    QCOMPARE(m_driver->statusMessage(), "Failed to generate request: " + reason);
     QCOMPARE(disabledButtons(), QStringList());
-
-    m_sdk->setRunCommands({m_harness->runCommand()});
-    QVERIFY(m_sdk->save());
     QCOMPARE(m_harness->calls(), QStringList());
 }
 
 void tst_SignDialogActions::generationMessages()
 {
-    const QString key = m_harness->filePath("ordered-key.pem");
+    const QString key = m_harness->inWorkspace("ordered-key.pem");
+    QFile::remove(key);
     m_driver->press("genReqButton");
     QCOMPARE(m_driver->statusMessage(), QString("Company name field cannot be empty"));
     QVERIFY(showsBroken("generateLabel"));
+
+    // Blanks are no name.
+    m_driver->widget<QLineEdit>("generateCompanyNameLineEdit")->setText(" \t ");
+    m_driver->press("genReqButton");
+    QCOMPARE(m_driver->statusMessage(), QString("Company name field cannot be empty"));
 
     m_driver->widget<QLineEdit>("generateCompanyNameLineEdit")->setText("Acme");
     m_driver->press("genReqButton");
@@ -534,19 +776,29 @@ void tst_SignDialogActions::generationMessages()
     QCOMPARE(m_driver->statusMessage(), QString("Request field cannot be empty"));
     QCOMPARE(m_harness->calls(), QStringList());
 
-    // The tool's output is shown until the next press; a name of blanks passes as it stands.
-    m_driver->fillGeneration("  ", key, m_harness->filePath("ordered.csr"));
-    m_harness->setOpensslFailure("openssl says no");
+    // The tool's reason, without openssl's progress marks, is shown on its tab only; a failed key
+    // generation leaves no key behind.
+    const QString request = m_harness->inWorkspace("ordered.csr");
+    m_driver->fillGeneration("  Acme  ", key, request);
+    m_harness->setFailure("openssl genpkey", "..+++++\n.+\nVerify failure\nbad password read\n");
     m_driver->press("genReqButton");
-    QCOMPARE(m_driver->statusMessage(), QString("Failed to generate request: openssl says no"));
+    QCOMPARE(m_driver->statusMessage(),
+             QString("Failed to generate request: Verify failure bad password read"));
     QVERIFY(showsBroken("generateLabel"));
+    QVERIFY(!QFile::exists(key));
+    m_driver->showTabOf(m_driver->button("addSignaturePushButton"));
+    QCOMPARE(m_driver->statusMessage(), QString());
 
-    m_harness->clearOpensslFailure();
+    // The name goes into the request as typed.
+    m_harness->reset();
     m_harness->clearCalls();
     m_driver->press("genReqButton");
     QCOMPARE(m_driver->statusMessage(), QString());
     QVERIFY(showsOk("generateLabel"));
     QCOMPARE(m_harness->calls().size(), 2);
+    QFile requestFile(request);
+    QVERIFY(requestFile.open(QIODevice::ReadOnly));
+    QVERIFY(requestFile.readAll().contains("CN = \"  Acme  \""));
 }
 
 void tst_SignDialogActions::generationKey_data()
@@ -554,14 +806,17 @@ void tst_SignDialogActions::generationKey_data()
     QTest::addColumn<int>("algorithm");
     QTest::addColumn<bool>("encrypt");
     QTest::addColumn<QString>("keyCommand");
+    QTest::addColumn<bool>("typedRelative");
     const QString rsa = "openssl genpkey --algorithm rsa -pkeyopt rsa_keygen_bits:2048 -out %1";
     const QString gost
         = "openssl genpkey -engine gost -algorithm gost2012_256 -pkeyopt paramset:A -out %1";
-    QTest::newRow("existing key") << 1 << true << QString();
-    QTest::newRow("rsa") << 0 << false << rsa;
-    QTest::newRow("rsa encrypted") << 0 << true << rsa + " -aes256";
-    QTest::newRow("gost") << 1 << false << gost;
-    QTest::newRow("gost encrypted") << 1 << true << gost + " -aes256";
+    QTest::newRow("existing key") << 1 << true << QString() << false;
+    // The tools run in the workspace: the key there is the one to use, not to overwrite.
+    QTest::newRow("existing key relative to the workspace") << 0 << false << QString() << true;
+    QTest::newRow("rsa") << 0 << false << rsa << false;
+    QTest::newRow("rsa encrypted") << 0 << true << rsa + " -aes256" << false;
+    QTest::newRow("gost") << 1 << false << gost << false;
+    QTest::newRow("gost encrypted") << 1 << true << gost + " -aes256" << false;
 }
 
 void tst_SignDialogActions::generationKey()
@@ -569,15 +824,17 @@ void tst_SignDialogActions::generationKey()
     QFETCH(int, algorithm);
     QFETCH(bool, encrypt);
     QFETCH(QString, keyCommand);
+    QFETCH(bool, typedRelative);
     const bool existing = keyCommand.isEmpty();
-    const QString key = m_harness->filePath(
-        QString("key-%1.pem").arg(QString(QTest::currentDataTag()).replace(' ', '-')));
+    const QString keyName = QString("key-%1.pem").arg(
+        QString(QTest::currentDataTag()).replace(' ', '-'));
+    const QString key = m_harness->inWorkspace(keyName);
     QFile::remove(key);
     if (existing)
-        m_harness->writeFile(QFileInfo(key).fileName(), "MY OWN KEY");
-    const QString request = m_harness->filePath("new.csr");
+        m_harness->writeWorkspaceFile(keyName, "MY OWN KEY");
+    const QString request = m_harness->inWorkspace("new.csr");
     QFile::remove(request);
-    m_driver->fillGeneration("Acme Ltd", key, request);
+    m_driver->fillGeneration("Acme Ltd", typedRelative ? keyName : key, request);
     m_driver->chooseGenerationOptions(algorithm, encrypt);
 
     m_driver->press("genReqButton");
@@ -600,10 +857,12 @@ void tst_SignDialogActions::generationKey()
     QCOMPARE(m_driver->statusMessage(), QString());
 }
 
-void tst_SignDialogActions::cancelledPassPhraseLeavesDialogUsable()
+// openssl makes the key file before it asks for the pass phrase; the next try must not take
+// what is left there for a key.
+void tst_SignDialogActions::cancelledPassPhraseRemovesTheKeyItStarted()
 {
-    const QString key = m_harness->filePath("prompted-key.pem");
-    const QString request = m_harness->filePath("prompted.csr");
+    const QString key = m_harness->inWorkspace("prompted-key.pem");
+    const QString request = m_harness->inWorkspace("prompted.csr");
     QFile::remove(key);
     m_driver->fillGeneration("Acme", key, request);
     m_driver->widget<QCheckBox>("generationKeyEncryptCheckBox")->setChecked(true);
@@ -627,10 +886,19 @@ void tst_SignDialogActions::cancelledPassPhraseLeavesDialogUsable()
 
     QVERIFY2(prompt.contains("Enter PEM pass phrase:"), qPrintable(prompt));
     QVERIFY(showsBroken("generateLabel"));
-    QVERIFY(m_driver->statusMessage().startsWith("Failed to generate request: "));
+    QCOMPARE(m_driver->statusMessage(),
+             QString("Failed to generate request: The pass phrase prompt was cancelled."));
+    QVERIFY(!QFile::exists(key));
     QVERIFY(!QFile::exists(request));
     QCOMPARE(m_harness->calls().size(), 1);
     QCOMPARE(disabledButtons(), QStringList());
+
+    m_harness->setPrompting(false);
+    m_driver->press("genReqButton");
+    QVERIFY(showsOk("generateLabel"));
+    QCOMPARE(m_harness->calls().size(), 3);
+    QVERIFY(m_harness->calls().at(1).startsWith("openssl genpkey "));
+    QVERIFY(QFile::exists(request));
 }
 
 QTEST_MAIN(tst_SignDialogActions)

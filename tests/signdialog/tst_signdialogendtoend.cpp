@@ -33,6 +33,8 @@ using Quillmark::Internal::SignDialog;
 namespace {
 
 const char passPhrase[] = "Quill pass 42";
+// Tool runs in the sandbox end within this, even on a loaded machine.
+const int deadline = 120000;
 
 const char specText[] = R"(Name: sealtest
 Version: 1.0
@@ -83,6 +85,9 @@ private slots:
     void cleanupTestCase();
 
     void signVerifyDumpRemove();
+    void signerTextShownAsItIs();
+    void failuresShowTheToolsReason();
+    void keysOutsideTheWorkspace();
     void generateEncryptedRsaKeyAndRequest();
     void generateGostKeyAndRequest();
     void ideProcessOpensDialog();
@@ -90,7 +95,13 @@ private slots:
 private:
     QString workspaceFile(const QString &name) const;
     QString buildPackage() const;
-    void startAnswering(QTimer *answerer, QStringList *prompts) const;
+    void choosePackage(const QString &package) const;
+    void chooseKeys(const QString &developerKey,
+                    const QString &developerCertificate,
+                    const QString &clientKey = QString(),
+                    const QString &clientCertificate = QString()) const;
+    QString issueDeveloperCertificate(const QString &commonName) const;
+    void startAnswering(QTimer *answerer, QStringList *prompts, bool cancel = false) const;
     QString requestSubject(const QString &request) const;
 
     QTemporaryDir m_dir;
@@ -161,11 +172,70 @@ QString tst_SignDialogEndToEnd::buildPackage() const
     return topDir + "/RPMS/noarch/sealtest-1.0-1.noarch.rpm";
 }
 
-// Answers every pass-phrase prompt with the pass phrase, typed into the dialog.
-void tst_SignDialogEndToEnd::startAnswering(QTimer *answerer, QStringList *prompts) const
+// Chooses the package and waits until its signatures are shown.
+void tst_SignDialogEndToEnd::choosePackage(const QString &package) const
+{
+    m_driver->choose("rpmPathChooser", package);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_driver->browser("developerSignatureTextBrowser")
+                                  ->toPlainText()
+                                  .isEmpty(),
+                             deadline);
+}
+
+void tst_SignDialogEndToEnd::chooseKeys(const QString &developerKey,
+                                        const QString &developerCertificate,
+                                        const QString &clientKey,
+                                        const QString &clientCertificate) const
+{
+    m_driver->choose("developerKeyPathChooser", developerKey);
+    m_driver->choose("developerCertificatePathChooser", developerCertificate);
+    m_driver->choose("clientKeyPathChooser", clientKey);
+    m_driver->choose("clientCertificatePathChooser", clientCertificate);
+}
+
+// A developer key and certificate from the demo root CA, in the workspace; returns the
+// certificate, beside which the key is "<certificate>.key".
+QString tst_SignDialogEndToEnd::issueDeveloperCertificate(const QString &commonName) const
+{
+    const QString certificate = workspaceFile("keys/issued-cert.pem");
+    const QString key = certificate + ".key";
+    const QString request = certificate + ".csr";
+    const bool issued = runHostTool("openssl",
+                                    {"req",
+                                     "-new",
+                                     "-newkey",
+                                     "rsa:2048",
+                                     "-nodes",
+                                     "-keyout",
+                                     key,
+                                     "-subj",
+                                     "/O=Kelvara Demo/OU=developer/CN=" + commonName,
+                                     "-utf8",
+                                     "-out",
+                                     request})
+                        && runHostTool("openssl",
+                                       {"x509",
+                                        "-req",
+                                        "-in",
+                                        request,
+                                        "-CA",
+                                        m_sdk + "/ca/root-ca.pem",
+                                        "-CAkey",
+                                        m_sdk + "/ca/root-ca-key.pem",
+                                        "-days",
+                                        "30",
+                                        "-out",
+                                        certificate});
+    return issued ? certificate : QString();
+}
+
+// Answers every pass-phrase prompt with the pass phrase typed into the dialog, or cancels it.
+void tst_SignDialogEndToEnd::startAnswering(QTimer *answerer,
+                                            QStringList *prompts,
+                                            bool cancel) const
 {
     answerer->setInterval(5);
-    connect(answerer, &QTimer::timeout, [prompts] {
+    connect(answerer, &QTimer::timeout, [prompts, cancel] {
         auto dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible())
             return;
@@ -174,7 +244,7 @@ void tst_SignDialogEndToEnd::startAnswering(QTimer *answerer, QStringList *promp
             prompts->append(labels.first()->text());
         auto field = dialog->findChild<QLineEdit *>();
         auto buttons = dialog->findChild<QDialogButtonBox *>();
-        if (!field || !buttons) {
+        if (cancel || !field || !buttons) {
             dialog->reject();
             return;
         }
@@ -193,16 +263,24 @@ QString tst_SignDialogEndToEnd::requestSubject(const QString &request) const
     return subject;
 }
 
+// Signed by the engine's default developer key, then by a developer and a client pair: all three
+// signatures are shown, each in its group's view, and the dialog keeps its width.
 void tst_SignDialogEndToEnd::signVerifyDumpRemove()
 {
-    m_driver->choose("developerKeyPathChooser", workspaceFile("keys/developer-key.pem"));
-    m_driver->choose("developerCertificatePathChooser", workspaceFile("keys/developer-cert.pem"));
-    m_driver->choose("clientKeyPathChooser", workspaceFile("keys/client-key.pem"));
-    m_driver->choose("clientCertificatePathChooser", workspaceFile("keys/client-cert.pem"));
-    m_driver->choose("caCertificatePathChooser", workspaceFile("keys/root-ca.pem"));
-    m_driver->choose("rpmPathChooser", m_package);
+    const QSize size = m_dialog->size();
+    m_driver->choose("caCertificatePathChooser", "/etc/keys/public/root-ca-bundle.pem");
+    QVERIFY(m_driver->chooser("caCertificatePathChooser")->isValid());
+    choosePackage(m_package);
     QCOMPARE(m_driver->browser("developerSignatureTextBrowser")->toPlainText(),
              QString("No signatures found in package"));
+    chooseKeys("/etc/keys/public/developer-key-release.pem",
+               "/etc/keys/public/developer-regular-release-cert.pem");
+    m_driver->press("addSignaturePushButton");
+    QCOMPARE(m_driver->statusMessage(), QString());
+    chooseKeys(workspaceFile("keys/developer-key.pem"),
+               workspaceFile("keys/developer-cert.pem"),
+               workspaceFile("keys/client-key.pem"),
+               workspaceFile("keys/client-cert.pem"));
 
     m_driver->press("addSignaturePushButton");
 
@@ -212,24 +290,30 @@ void tst_SignDialogEndToEnd::signVerifyDumpRemove()
     QVERIFY(DialogDriver::showsPixmap(m_driver->label("verifyIconLabel"), ok));
     const QString developer = m_driver->browser("developerSignatureTextBrowser")->toPlainText();
     const QString client = m_driver->browser("clientSignatureTextBrowser")->toPlainText();
-    QVERIFY2(developer.startsWith("Subject") && developer.contains("Group: developer\n"),
+    QCOMPARE(developer.count("Group: developer\n"), 2);
+    QVERIFY2(developer.contains("CN = Kelvara Engine Release")
+                 && developer.contains("CN = Demo Developer") && !developer.contains("client"),
              qPrintable(developer));
-    QVERIFY2(client.startsWith("Subject") && client.contains("Group: client\n"), qPrintable(client));
-    const QString developerSummary = m_driver->label("developerSignatureShortLabel")->text();
-    const QString clientSummary = m_driver->label("clientSignatureShortLabel")->text();
-    QCOMPARE(developerSummary.count('\n'), 2);
-    QVERIFY(developerSummary.startsWith("Subject")
-            && developerSummary.endsWith("Group: developer\n"));
-    QVERIFY(clientSummary.startsWith("Subject") && clientSummary.endsWith("Group: client\n"));
+    QVERIFY2(client.startsWith("Subject") && client.contains("CN = Demo Client")
+                 && client.count("Subject") == 1 && client.contains("Group: client\n"),
+             qPrintable(client));
+    const QString developerSummary = m_driver->summary("developerSignatureShortLabel");
+    QCOMPARE(developerSummary.count('\n'), 4);
+    QVERIFY2(developerSummary.contains("Kelvara Engine Release")
+                 && developerSummary.contains("Demo Developer"),
+             qPrintable(developerSummary));
+    QVERIFY(m_driver->summary("clientSignatureShortLabel").endsWith("Group: client\n"));
     m_driver->showTabOf(m_driver->browser("clientSignatureTextBrowser"));
     QVERIFY(m_driver->browser("clientSignatureTextBrowser")->isVisible());
-    QVERIFY(m_driver->render("verify-real"));
+    QVERIFY(m_driver->render("three-signatures"));
+    QCOMPARE(m_dialog->size(), size);
 
     m_driver->choose("caCertificatePathChooser", workspaceFile("keys/other-ca.pem"));
     m_driver->press("verifySignaturePushButton");
     QCOMPARE(m_driver->label("verifyLabel")->text(), QString("Could not verify signatures"));
     QVERIFY(DialogDriver::showsPixmap(m_driver->label("verifyIconLabel"),
                                       Utils::Icons::BROKEN.pixmap()));
+    QVERIFY(DialogDriver::shownToolTip(m_driver->label("verifyIconLabel")).startsWith("pkgseal: "));
 
     m_driver->press("removeSignaturePushButton");
 
@@ -243,6 +327,85 @@ void tst_SignDialogEndToEnd::signVerifyDumpRemove()
     QCOMPARE(name, QString("sealtest"));
 }
 
+// What a certificate says is shown as it says it, never as markup.
+void tst_SignDialogEndToEnd::signerTextShownAsItIs()
+{
+    const QString commonName = "<b>ACME<br>Group: client<!--";
+    const QString certificate = issueDeveloperCertificate(commonName);
+    QVERIFY(!certificate.isEmpty());
+    const QString package = workspaceFile("markup.rpm");
+    QVERIFY(copyFile(m_package, package));
+    choosePackage(package);
+    chooseKeys(certificate + ".key", certificate);
+
+    m_driver->press("addSignaturePushButton");
+
+    QCOMPARE(m_driver->statusMessage(), QString());
+    const QString view = m_driver->browser("developerSignatureTextBrowser")->toPlainText();
+    QVERIFY2(view.contains(commonName) && view.contains("\nGroup: developer\n"), qPrintable(view));
+    const QString summary = m_driver->summary("developerSignatureShortLabel");
+    QVERIFY2(summary.contains(commonName) && summary.endsWith("\nGroup: developer\n"),
+             qPrintable(summary));
+    QVERIFY(m_driver->browser("clientSignatureTextBrowser")->isHidden());
+    QVERIFY(m_driver->summary("clientSignatureShortLabel").isEmpty());
+}
+
+void tst_SignDialogEndToEnd::failuresShowTheToolsReason()
+{
+    // A package that is not one: the dump says so.
+    const QString text = workspaceFile("notes.rpm");
+    QFile file(text);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("just notes\n") > 0);
+    file.close();
+    choosePackage(text);
+    const QString reason = m_driver->browser("developerSignatureTextBrowser")->toPlainText();
+    QVERIFY2(reason.startsWith("pkgseal: ") && reason.contains("not an RPM package"),
+             qPrintable(reason));
+    QCOMPARE(m_driver->summary("developerSignatureShortLabel"), reason);
+
+    // A key that does not belong to its certificate.
+    choosePackage(m_package);
+    chooseKeys(workspaceFile("keys/client-key.pem"), workspaceFile("keys/developer-cert.pem"));
+    m_driver->press("addSignaturePushButton");
+    QVERIFY(DialogDriver::showsPixmap(m_driver->label("signStateLabel"),
+                                      Utils::Icons::BROKEN.pixmap()));
+    const QString status = m_driver->statusMessage();
+    QVERIFY2(status.startsWith("Failed to add signature: pkgseal: ")
+                 && status.contains("the key does not belong to the certificate"),
+             qPrintable(status));
+    QVERIFY(m_driver->render("sign-failure"));
+}
+
+// A key in a folder that the container does not share is refused before anything runs; the
+// SDK's own keys folder is shared with the container, read only.
+void tst_SignDialogEndToEnd::keysOutsideTheWorkspace()
+{
+    const QString outsideKey = m_dir.filePath("developer-key.pem");
+    QVERIFY(copyFile(workspaceFile("keys/developer-key.pem"), outsideKey));
+    choosePackage(m_package);
+    chooseKeys(outsideKey, workspaceFile("keys/developer-cert.pem"));
+    QVERIFY(!m_driver->chooser("developerKeyPathChooser")->isValid());
+
+    m_driver->press("addSignaturePushButton");
+
+    QVERIFY2(m_driver->statusMessage().startsWith(
+                 "Developer key: Outside the build engine's shared folder "
+                 + QDir::toNativeSeparators(m_workspace)),
+             qPrintable(m_driver->statusMessage()));
+    QCOMPARE(m_driver->browser("developerSignatureTextBrowser")->toPlainText(),
+             QString("No signatures found in package"));
+
+    chooseKeys(m_sdk + "/keys/developer-key.pem", m_sdk + "/keys/developer-cert.pem");
+    QVERIFY(m_driver->chooser("developerKeyPathChooser")->isValid());
+    m_driver->press("addSignaturePushButton");
+    QCOMPARE(m_driver->statusMessage(), QString());
+    QVERIFY(m_driver->browser("developerSignatureTextBrowser")
+                ->toPlainText()
+                .contains("CN = Demo Developer"));
+    m_driver->press("removeSignaturePushButton");
+}
+
+// A cancelled key generation leaves no key behind, so that the next one starts afresh.
 void tst_SignDialogEndToEnd::generateEncryptedRsaKeyAndRequest()
 {
     const QString key = workspaceFile("generated/rsa-key.pem");
@@ -252,6 +415,17 @@ void tst_SignDialogEndToEnd::generateEncryptedRsaKeyAndRequest()
     m_driver->chooseGenerationOptions(0, true);
 
     QStringList prompts;
+    QTimer canceller;
+    startAnswering(&canceller, &prompts, true);
+    m_driver->press("genReqButton");
+    canceller.stop();
+    QCOMPARE(prompts.size(), 1);
+    QCOMPARE(m_driver->statusMessage(),
+             QString("Failed to generate request: The pass phrase prompt was cancelled."));
+    QVERIFY(!QFile::exists(key));
+    QVERIFY(!QFile::exists(request));
+
+    prompts.clear();
     QTimer answerer;
     startAnswering(&answerer, &prompts);
     m_driver->press("genReqButton");

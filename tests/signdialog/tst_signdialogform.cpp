@@ -13,6 +13,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QSettings>
@@ -52,29 +54,33 @@ private slots:
     void generationChoicesRestoredAndStored();
     void choosers_data();
     void choosers();
+    void pathsTheToolsCanReach_data();
+    void pathsTheToolsCanReach();
     void regularKeysLinkRevealsRegularKey();
 
 private:
     std::unique_ptr<SignDialog> makeShownDialog() const;
 
     std::unique_ptr<SignDialogHarness> m_harness;
-    std::unique_ptr<TestSdk> m_sdk;
     std::unique_ptr<TestIde> m_ide;
+    QString m_sharedFolder;
 };
 
 void tst_SignDialogForm::initTestCase()
 {
     m_harness = std::make_unique<SignDialogHarness>();
     QVERIFY(m_harness->isValid());
-    m_sdk = std::make_unique<TestSdk>(QStringList{m_harness->runCommand()});
-    QVERIFY(m_sdk->isValid());
-    m_ide = std::make_unique<TestIde>(m_sdk->path());
+    m_sharedFolder = m_harness->sdk().path() + "/second-shared";
+    QVERIFY(QDir().mkpath(m_sharedFolder));
+    m_harness->sdk().addEngine("second", m_sharedFolder);
+    QVERIFY(m_harness->sdk().save());
+    m_ide = std::make_unique<TestIde>(m_harness->sdk().path());
 }
 
 void tst_SignDialogForm::cleanupTestCase()
 {
     m_ide.reset();
-    m_sdk.reset();
+    m_harness.reset();
 }
 
 std::unique_ptr<SignDialog> tst_SignDialogForm::makeShownDialog() const
@@ -190,6 +196,15 @@ void tst_SignDialogForm::generationChoicesRestoredAndStored()
     const QSettings settings;
     QCOMPARE(settings.value(algorithmKey).toInt(), 0);
     QCOMPARE(settings.value(encryptKey).toBool(), true);
+
+    // A stored position that the list does not have stands for its first entry.
+    for (const int stored : {7, -1}) {
+        QSettings().setValue(algorithmKey, stored);
+        SignDialog dialog(nullptr);
+        const auto algorithms = DialogDriver(&dialog).widget<QComboBox>(
+            "generationKeyAlgoComboBox");
+        QCOMPARE(algorithms->currentText(), QString("RSA (2048)"));
+    }
 }
 
 void tst_SignDialogForm::choosers_data()
@@ -200,7 +215,6 @@ void tst_SignDialogForm::choosers_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("filter");
     QTest::addColumn<int>("kind");
-    QTest::addColumn<bool>("mustExist");
 
     const QString pemTitle = "Select Privacy-Enhanced Mail container";
     const QString pemFilter = "Privacy-Enhanced Mail container (*.pem)";
@@ -208,32 +222,30 @@ void tst_SignDialogForm::choosers_data()
                              << "KamRpmSign.Data.Completer.RpmPackage"
                              << "Select RPM package"
                              << "Select RPM package"
-                             << "RPM package (*.rpm)" << int(PathChooser::File) << true;
+                             << "RPM package (*.rpm)" << int(PathChooser::File);
     for (const QString owner : {"developer", "client"}) {
         const QString capitalized = owner.at(0).toUpper() + owner.mid(1);
         QTest::newRow(qPrintable(owner + " key"))
             << owner + "KeyPathChooser"
             << "KamRpmSign.Data.Completer." + capitalized + "Key"
-            << "Select key file (*.pem)" << pemTitle << pemFilter << int(PathChooser::File) << true;
+            << "Select key file (*.pem)" << pemTitle << pemFilter << int(PathChooser::File);
         QTest::newRow(qPrintable(owner + " certificate"))
             << owner + "CertificatePathChooser"
             << "KamRpmSign.Data.Completer." + capitalized + "Certificate"
-            << "Select certificate (*.pem)" << pemTitle << pemFilter << int(PathChooser::File)
-            << true;
+            << "Select certificate (*.pem)" << pemTitle << pemFilter << int(PathChooser::File);
     }
     QTest::newRow("ca certificate")
         << "caCertificatePathChooser"
         << "KamRpmSign.Data.Completer.CaCertificate"
-        << "Select root certificate" << pemTitle << pemFilter << int(PathChooser::File) << true;
+        << "Select root certificate" << pemTitle << pemFilter << int(PathChooser::File);
     QTest::newRow("generated key") << "generatedKeyPathChooser"
                                    << "KamRpmSign.Data.Completer.GeneratedKey"
                                    << "Specify path to save key file or select existing key file"
-                                   << pemTitle << pemFilter << int(PathChooser::SaveFile) << false;
-    QTest::newRow("generated request")
-        << "generatedReqPathChooser"
-        << "KamRpmSign.Data.Completer.GeneratedCsr"
-        << "Specify path to save Certificate Signing Request file" << pemTitle << pemFilter
-        << int(PathChooser::SaveFile) << false;
+                                   << pemTitle << pemFilter << int(PathChooser::SaveFile);
+    QTest::newRow("generated request") << "generatedReqPathChooser"
+                                       << "KamRpmSign.Data.Completer.GeneratedCsr"
+                                       << "Specify path to save Certificate Signing Request file"
+                                       << pemTitle << pemFilter << int(PathChooser::SaveFile);
 }
 
 void tst_SignDialogForm::choosers()
@@ -244,7 +256,6 @@ void tst_SignDialogForm::choosers()
     QFETCH(QString, title);
     QFETCH(QString, filter);
     QFETCH(int, kind);
-    QFETCH(bool, mustExist);
 
     const auto dialog = makeShownDialog();
     PathChooser *chooser = dialog->findChild<PathChooser *>(objectName);
@@ -261,12 +272,7 @@ void tst_SignDialogForm::choosers()
 
     // An empty field is no error (it shows the placeholder).
     QVERIFY(chooser->errorMessage().isEmpty());
-    const QString missing = m_harness->filePath("missing.pem");
-    chooser->lineEdit()->setText(missing);
-    QCOMPARE(chooser->isValid(), !mustExist);
-    QCOMPARE(chooser->errorMessage(), mustExist ? QString("File does not exist") : QString());
-    QCOMPARE(chooser->filePath().toString(), missing);
-    const QString existing = m_harness->writeFile("existing.pem", "x");
+    const QString existing = m_harness->writeWorkspaceFile("existing.pem", "x");
     chooser->lineEdit()->setText(existing);
     QVERIFY(chooser->isValid());
 
@@ -277,12 +283,114 @@ void tst_SignDialogForm::choosers()
     QCOMPARE(Utils::HistoryCompleter(historyKey).historyItem(), existing);
 }
 
+void tst_SignDialogForm::pathsTheToolsCanReach_data()
+{
+    QTest::addColumn<QString>("objectName");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QString>("linkTarget");
+    QTest::addColumn<QString>("problem");
+
+    // A path begins with the folder it is in: "workspace", "shared" (a second engine's shared
+    // folder), "sdk" (the SDK installation) or "outside" (shared with no container); or it is
+    // absolute; or it is relative, from the workspace.
+    const QString key = "developerKeyPathChooser";
+    const QString generatedKey = "generatedKeyPathChooser";
+    const QString missing = "File does not exist";
+    QTest::newRow("key in the workspace") << key << "workspace/k.pem" << true << ""
+                                          << "";
+    QTest::newRow("missing key") << key << "workspace/none.pem" << false << "" << missing;
+    QTest::newRow("key in another engine's shared folder") << key << "shared/k.pem" << true << ""
+                                                           << "";
+    QTest::newRow("key in the SDK's keys folder") << key << "sdk/keys/k.pem" << true << ""
+                                                  << "";
+    QTest::newRow("CA in the SDK's CA folder") << "caCertificatePathChooser"
+                                               << "sdk/ca/root-ca.pem" << true << ""
+                                               << "";
+    QTest::newRow("engine's own bundle") << "caCertificatePathChooser"
+                                         << "/etc/keys/public/root-ca-bundle.pem" << false << ""
+                                         << "";
+    QTest::newRow("relative to the workspace") << key << "relative.pem" << true << ""
+                                               << "";
+    QTest::newRow("key outside") << key << "outside/k.pem" << true << ""
+                                 << "read";
+    QTest::newRow("key elsewhere in the SDK")
+        << key << "sdk/package-signing/regular_key.pem" << true << ""
+        << "read";
+    QTest::newRow("link out of the workspace")
+        << key << "workspace/link.pem" << true << "outside/target.pem"
+        << "read";
+    QTest::newRow("package outside") << "rpmPathChooser"
+                                     << "outside/p.rpm" << true << ""
+                                     << "read";
+    QTest::newRow("new key in the workspace") << generatedKey << "workspace/new.pem" << false << ""
+                                              << "";
+    QTest::newRow("new key outside") << generatedKey << "outside/new.pem" << false << ""
+                                     << "write";
+    QTest::newRow("existing key in the SDK's keys folder")
+        << generatedKey << "sdk/keys/k.pem" << true << ""
+        << "";
+    QTest::newRow("new key in the SDK's keys folder")
+        << generatedKey << "sdk/keys/new.pem" << false << ""
+        << "write";
+    QTest::newRow("request outside") << "generatedReqPathChooser"
+                                     << "outside/r.csr" << true << ""
+                                     << "write";
+}
+
+// The tools run in the build container, which sees the workspace and the engines' shared
+// folders, the SDK's keys and CA folders (read only) and the engine's own files.
+void tst_SignDialogForm::pathsTheToolsCanReach()
+{
+    QFETCH(QString, objectName);
+    QFETCH(QString, path);
+    QFETCH(bool, exists);
+    QFETCH(QString, linkTarget);
+    QFETCH(QString, problem);
+    const QString workspace = m_harness->sdk().workspacePath();
+    const QMap<QString, QString> folders{{"workspace", workspace},
+                                         {"shared", m_sharedFolder},
+                                         {"sdk", m_harness->sdk().path()},
+                                         {"outside", m_harness->filePath("outside")}};
+    const bool relative = !QDir::isAbsolutePath(path) && !folders.contains(path.section('/', 0, 0));
+    const auto hostPath = [&](const QString &path) -> QString {
+        if (relative)
+            return workspace + '/' + path;
+        const QString folder = path.section('/', 0, 0);
+        return folders.contains(folder) ? folders.value(folder) + '/' + path.section('/', 1) : path;
+    };
+    const QString file = hostPath(path);
+    const QString target = linkTarget.isEmpty() ? file : hostPath(linkTarget);
+    if (exists) {
+        QVERIFY(QDir().mkpath(QFileInfo(target).absolutePath()));
+        QVERIFY(QFile(target).open(QIODevice::WriteOnly));
+    }
+    if (!linkTarget.isEmpty()) {
+        QFile::remove(file);
+        QVERIFY(QFile::link(target, file));
+    }
+
+    const auto dialog = makeShownDialog();
+    PathChooser *chooser = dialog->findChild<PathChooser *>(objectName);
+    chooser->lineEdit()->setText(relative ? path : file);
+
+    const QString sharedFolders = QDir::toNativeSeparators(workspace + ", " + m_sharedFolder);
+    QString expected = problem;
+    if (problem == "read" || problem == "write") {
+        expected = QString("Outside the build engine's shared folder %1, the signing tool cannot "
+                           "%2 it.")
+                       .arg(sharedFolders, problem);
+    }
+    QCOMPARE(chooser->errorMessage(), expected);
+    QCOMPARE(chooser->isValid(), expected.isEmpty());
+}
+
 void tst_SignDialogForm::regularKeysLinkRevealsRegularKey()
 {
     const auto dialog = makeShownDialog();
     const DialogDriver driver(dialog.get());
     QLabel *label = driver.label("regularKeysLabel");
-    const QString folder = QDir::toNativeSeparators(m_sdk->path() + "/package-signing");
+    const QString folder = QDir::toNativeSeparators(m_harness->sdk().path() + "/package-signing");
     QVERIFY(label->text().contains("<a href=\"" + folder + "\">"));
 
     // Click along the label until the link answers, as a user's pointer would find it.

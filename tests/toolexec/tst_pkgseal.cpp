@@ -69,7 +69,8 @@ private slots:
     void configurationRemovedWhateverHappens_data();
     void configurationRemovedWhateverHappens();
     void configurationCannotBeWritten();
-    void configurationFileNames();
+    void configurationWithoutWorkspace();
+    void configurationNeverWrittenThroughAPlantedLink();
     void companyNameWithControlCharactersRefused_data();
     void companyNameWithControlCharactersRefused();
     void companyNameInARealRequest_data();
@@ -372,7 +373,7 @@ void tst_Pkgseal::requestWithExistingKey()
     const QJsonObject inspected = container().record(1).value("inspected").toObject();
     const QFileInfo config(inspected.value("path").toString());
     QCOMPARE(config.absolutePath(), QDir::cleanPath(workspace()));
-    QVERIFY2(QRegularExpression("^\\.csr_\\d{5,7}\\.conf$").match(config.fileName()).hasMatch(),
+    QVERIFY2(QRegularExpression("^\\.csr_\\w{6}\\.conf$").match(config.fileName()).hasMatch(),
              qPrintable(config.fileName()));
     QCOMPARE(inspected.value("text").toString().toUtf8(), csrConfig("Acme Corp"));
     const auto permissions = QFile::Permissions(inspected.value("permissions").toInt());
@@ -467,7 +468,7 @@ void tst_Pkgseal::configurationCannotBeWritten()
 
     QCOMPARE(written.filePath(), QString());
     QVERIFY2(QRegularExpression("^Could not open " + QRegularExpression::escape(missing)
-                                + "/\\.csr_\\d+\\.conf for writing: .+\\.$")
+                                + "/\\.csr_\\w+\\.conf for writing: .+\\.$")
                  .match(errorMessage)
                  .hasMatch(),
              qPrintable(errorMessage));
@@ -480,17 +481,53 @@ void tst_Pkgseal::configurationCannotBeWritten()
     QVERIFY(errorSpy.at(1).first().toString().startsWith("Could not open " + missing));
 }
 
-void tst_Pkgseal::configurationFileNames()
+void tst_Pkgseal::configurationWithoutWorkspace()
 {
+    const QDir root("/");
+    const QStringList before = root.entryList({".csr_*"}, QDir::Files | QDir::Hidden);
+    const QString workspaceFolder = m_case->sdk().configuration().workspace;
+    m_case->sdk().configuration().workspace.clear();
+    QVERIFY(m_case->sdk().save());
+
+    QString errorMessage;
+    const QFileInfo written = writeCsrConfig({"Acme", {}, false, {}, KeyAlgorithm::Rsa},
+                                             errorMessage);
+    m_case->sdk().configuration().workspace = workspaceFolder;
+    QVERIFY(m_case->sdk().save());
+
+    QCOMPARE(written.filePath(), QString());
+    QVERIFY2(errorMessage.startsWith("No workspace folder is set"), qPrintable(errorMessage));
+    QCOMPARE(root.entryList({".csr_*"}, QDir::Files | QDir::Hidden), before);
+}
+
+// Links planted at every name that a clock-based scheme could give within the next ten seconds
+// lead outside the workspace: the configuration goes into a file of its own all the same.
+void tst_Pkgseal::configurationNeverWrittenThroughAPlantedLink()
+{
+    const QString target = m_case->scratchFolder() + "/planted-target";
+    const QTime now = QTime::currentTime();
+    for (int second = 0; second < 10; ++second) {
+        const QString minuteAndSecond = now.addSecs(second).toString("mmss");
+        for (int millisecond = 0; millisecond < 1000; ++millisecond) {
+            const QString name = QString("/.csr_%1%2.conf").arg(minuteAndSecond).arg(millisecond);
+            QVERIFY(QFile::link(target, workspace() + name));
+        }
+    }
+
     QString errorMessage;
     const RequestParameters parameters{"Acme", {}, false, {}, KeyAlgorithm::Rsa};
     const QFileInfo first = writeCsrConfig(parameters, errorMessage);
-    QThread::msleep(2); // the names differ from one millisecond to the next
     const QFileInfo second = writeCsrConfig(parameters, errorMessage);
 
-    QVERIFY(first.exists() && second.exists());
+    QVERIFY2(errorMessage.isEmpty(), qPrintable(errorMessage));
+    QVERIFY(!QFile::exists(target));
+    for (const QFileInfo &written : {first, second}) {
+        QVERIFY(written.isFile() && !written.isSymLink());
+        QCOMPARE(written.absolutePath(), QDir::cleanPath(workspace()));
+        QCOMPARE(written.permissions() & (QFile::ReadGroup | QFile::ReadOther),
+                 QFile::Permissions());
+    }
     QVERIFY(first.fileName() != second.fileName());
-    QVERIFY(errorMessage.isEmpty());
 }
 
 void tst_Pkgseal::companyNameWithControlCharactersRefused_data()
