@@ -28,10 +28,11 @@ const char csrConfigTemplate[] = "[ req ]\n"
                                  " subjectKeyIdentifier=hash\n"
                                  " authorityKeyIdentifier=keyid\n";
 
-static QString translate(const char *text)
+// Gives the free functions of this file a translation context of their own.
+class ToolCommands
 {
-    return QCoreApplication::translate("Quillmark::Internal::ToolCommands", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(Quillmark::Internal::ToolCommands)
+};
 
 QStringList pkgsealCommand()
 {
@@ -114,7 +115,7 @@ static bool isLineBreakOrControl(QChar c)
 QString companyNameError(const QString &companyName)
 {
     if (std::any_of(companyName.cbegin(), companyName.cend(), isLineBreakOrControl))
-        return translate("The company name must not contain line breaks or other control "
+        return ToolCommands::tr("The company name must not contain line breaks or other control "
                          "characters.");
     return {};
 }
@@ -161,7 +162,7 @@ QFileInfo writeCsrConfig(const RequestParameters &parameters, QString &errorMess
     }
     const QString workspace = Kam::Internal::KamSettings::workspaceLocation();
     if (workspace.isEmpty()) {
-        errorMessage = translate("No workspace folder is set, so the request configuration has "
+        errorMessage = ToolCommands::tr("No workspace folder is set, so the request configuration has "
                                  "no place to be written.");
         return {};
     }
@@ -170,7 +171,7 @@ QFileInfo writeCsrConfig(const RequestParameters &parameters, QString &errorMess
     // file or link that is already there; it removes itself unless it is handed on.
     QTemporaryFile file(workspace + "/.csr_XXXXXX.conf");
     if (!file.open()) {
-        errorMessage = translate("Could not open %1 for writing: %2.")
+        errorMessage = ToolCommands::tr("Could not open %1 for writing: %2.")
                            .arg(QFileInfo(file.fileTemplate()).absoluteFilePath(),
                                 file.errorString());
         return {};
@@ -178,7 +179,7 @@ QFileInfo writeCsrConfig(const RequestParameters &parameters, QString &errorMess
     const QString absolutePath = QFileInfo(file.fileName()).absoluteFilePath();
     const QByteArray config = csrConfig(parameters.companyName);
     if (file.write(config) != config.size() || !file.flush()) {
-        errorMessage = translate("Could not write data to %1: %2.")
+        errorMessage = ToolCommands::tr("Could not write data to %1: %2.")
                            .arg(absolutePath, file.errorString());
         return {};
     }

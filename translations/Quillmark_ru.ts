@@ -57,6 +57,26 @@
         <source>Note: Packages %1 is not signed. Deployment to the device is not possible. Read more: %2</source>
         <translation>Примечание: пакет %1 не подписан. Установка на устройство невозможна. Подробнее: %2</translation>
     </message>
+    <message>
+        <source>All packages are signed.</source>
+        <translation>Все пакеты подписаны.</translation>
+    </message>
+    <message>
+        <source>Could not tell which packages are signed.</source>
+        <translation>Не удалось определить, какие пакеты подписаны.</translation>
+    </message>
+    <message>
+        <source>Signed before the stop: %1</source>
+        <translation>Подписаны до остановки: %1</translation>
+    </message>
+    <message>
+        <source>Not signed, left as they were: %1</source>
+        <translation>Не подписаны, оставлены без изменений: %1</translation>
+    </message>
+    <message>
+        <source>Signed %1 (%2 of %3)</source>
+        <translation>Подписан %1 (%2 из %3)</translation>
+    </message>
 </context>
 <context>
     <name>Quillmark::Internal::PkgsealWidget</name>
@@ -110,6 +130,26 @@
     <message>
         <source>&amp;Sign Packages</source>
         <translation>&amp;Подписать пакеты</translation>
+    </message>
+    <message>
+        <source>%1 is a link, not a folder</source>
+        <translation>%1 является ссылкой, а не папкой</translation>
+    </message>
+    <message>
+        <source>%1 is not a folder</source>
+        <translation>%1 не является папкой</translation>
+    </message>
+    <message>
+        <source>Cannot write %1: %2</source>
+        <translation>Не удалось записать %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 is a link, not a file</source>
+        <translation>%1 является ссылкой, а не файлом</translation>
+    </message>
+    <message>
+        <source>Cannot read %1: %2</source>
+        <translation>Не удалось прочитать %1: %2</translation>
     </message>
 </context>
 <context>
@@ -208,6 +248,61 @@
     <message>
         <source>Request field cannot be empty</source>
         <translation>Поле запроса не может быть пустым</translation>
+    </message>
+    <message>
+        <source>Outside the build engine&apos;s shared folder %1, the signing tool cannot read it.</source>
+        <translation>Вне общей папки среды сборки %1: инструмент подписи не может его прочитать.</translation>
+    </message>
+    <message>
+        <source>Outside the build engine&apos;s shared folder %1, the signing tool cannot write it.</source>
+        <translation>Вне общей папки среды сборки %1: инструмент подписи не может его записать.</translation>
+    </message>
+    <message>
+        <source>The pass phrase prompt was cancelled.</source>
+        <translation>Запрос парольной фразы отменён.</translation>
+    </message>
+    <message>
+        <source>The tool stopped unexpectedly.</source>
+        <translation>Инструмент неожиданно остановился.</translation>
+    </message>
+    <message>
+        <source>The tool ended with exit code %1.</source>
+        <translation>Инструмент завершился с кодом %1.</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>RPM package field cannot be empty</source>
+        <translation>Поле пакета RPM не может быть пустым</translation>
+    </message>
+    <message>
+        <source>Failed to add signature: %1</source>
+        <translation>Не удалось добавить подпись: %1</translation>
+    </message>
+    <message>
+        <source>Failed to remove signature: %1</source>
+        <translation>Не удалось удалить подпись: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Quillmark::Internal::ToolCommands</name>
+    <message>
+        <source>The company name must not contain line breaks or other control characters.</source>
+        <translation>Название компании не должно содержать переводов строки и других управляющих символов.</translation>
+    </message>
+    <message>
+        <source>No workspace folder is set, so the request configuration has no place to be written.</source>
+        <translation>Папка рабочего пространства не задана, поэтому конфигурацию запроса некуда записать.</translation>
+    </message>
+    <message>
+        <source>Could not open %1 for writing: %2.</source>
+        <translation>Не удалось открыть %1 для записи: %2.</translation>
+    </message>
+    <message>
+        <source>Could not write data to %1: %2.</source>
+        <translation>Не удалось записать данные в %1: %2.</translation>
     </message>
 </context>
 <context>
