@@ -5,6 +5,7 @@
 
 #include <coreplugin/icore.h>
 #include <coreplugin/outputpanemanager.h>
+#include <coreplugin/outputwindow.h>
 #include <projectexplorer/buildconfiguration.h>
 #include <projectexplorer/buildmanager.h>
 #include <projectexplorer/buildsteplist.h>
@@ -16,6 +17,7 @@
 
 #include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -50,6 +52,7 @@ private slots:
     void processStepFailures();
     void cancelKillsTheProcess();
     void compileOutputPaneShowsFormats();
+    void compileOutputFollowsUnlessScrolledUp();
 
 private:
     RecordingStep *addStep(const QString &name, Finish finish = Finish::Later);
@@ -368,6 +371,33 @@ void tst_BuildManager::compileOutputPaneShowsFormats()
     QVERIFY(errorColor.red() > 200 && errorColor.green() < 50 && errorColor.blue() < 50);
     QVERIFY(stdoutColor != errorColor);
     QVERIFY(colorOfLine("bad news").red() > colorOfLine("bad news").green());
+}
+
+void tst_BuildManager::compileOutputFollowsUnlessScrolledUp()
+{
+    auto pane = Core::ICore::mainWindow()->findChild<Core::OutputWindow *>(
+        "compileOutputPlainTextEdit");
+    QVERIFY(pane);
+    Core::OutputPaneManager::showPane(pane);
+    const auto shownLine = [pane](int y) { return pane->cursorForPosition({0, y}).blockNumber(); };
+    // The view shows the last lines and is filled with lines.
+    const auto showsEnd = [&] {
+        const int lastLine = pane->document()->blockCount() - 1;
+        return shownLine(pane->viewport()->height() - 1) == lastLine && shownLine(0) < lastLine - 3;
+    };
+    addShellStep("i=1; while [ $i -le 300 ]; do echo \"line $i\"; i=$((i+1)); done");
+
+    bool success = false;
+    QVERIFY(buildAndWait(&success));
+    QTRY_VERIFY(showsEnd());
+
+    pane->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    QVERIFY(buildAndWait(&success));
+    QCOMPARE(shownLine(0), 0);
+
+    pane->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    QVERIFY(buildAndWait(&success));
+    QTRY_VERIFY(showsEnd());
 }
 
 QTEST_MAIN(tst_BuildManager)
