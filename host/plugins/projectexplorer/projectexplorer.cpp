@@ -2,6 +2,7 @@
 
 #include "buildconfiguration.h"
 #include "buildmanager.h"
+#include "buildprogresswidget.h"
 #include "buildsteplist.h"
 #include "buildstepspanel.h"
 #include "compileoutputwindow.h"
@@ -25,7 +26,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QMainWindow>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <cstdio>
@@ -129,6 +132,7 @@ bool ProjectExplorerPlugin::initialize(const QStringList &arguments, QString *er
     Q_UNUSED(errorMessage)
     parseArguments(arguments);
     d->outputWindow = new Internal::CompileOutputWindow(this);
+    Core::ICore::mainWindow()->statusBar()->addPermanentWidget(new Internal::BuildProgressWidget);
     createMenus();
     connect(ExtensionSystem::PluginManager::instance(),
             &ExtensionSystem::PluginManager::initializationDone,
