@@ -11,35 +11,41 @@ class Project;
 namespace Internal {
 
 // Builds a project without user interaction: opens it, waits for its active target's parse and
-// then for the plug-ins to settle (they react to the parse, e.g. by inserting steps), builds the
-// active build configuration, closes the project (saving its settings) and reports the outcome.
+// then until the project has settled (no parse follower of the project, see
+// Project::addParseFollower(), has a timer running, e.g. a listener that inserts steps a while
+// after the parse), builds the active build configuration, closes the project (saving its
+// settings) and reports the outcome.
 class HeadlessBuild : public QObject
 {
     Q_OBJECT
 
 public:
-    static const int defaultSettleTime = 2000;
-
-    explicit HeadlessBuild(const QString &projectPath,
-                           int settleTimeMs = defaultSettleTime,
-                           QObject *parent = nullptr);
+    explicit HeadlessBuild(const QString &projectPath, QObject *parent = nullptr);
 
     void start();
 
 signals:
     void finished(bool success);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void parsed(bool success);
+    void queueSettleCheck();
+    void buildWhenSettled();
+    QList<QObject *> objectsWithTimers() const;
+    void stopWatching();
+    void disconnectAll();
     void build();
     void end(bool success, const QString &message);
 
     const QString m_projectPath;
     QPointer<Project> m_project;
-    QTimer m_settleTimer;
     QTimer m_parseTimeout;
-    QMetaObject::Connection m_parseConnection;
-    QMetaObject::Connection m_buildConnection;
+    QList<QPointer<QObject>> m_watchedObjects;
+    QList<QMetaObject::Connection> m_connections;
+    bool m_settleCheckQueued = false;
     bool m_ended = false;
 };
 

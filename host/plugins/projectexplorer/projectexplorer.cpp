@@ -258,9 +258,7 @@ void ProjectExplorerPlugin::startHeadlessBuild()
         exitLater(1);
         return;
     }
-    d->headlessBuild = new Internal::HeadlessBuild(d->headlessProjectPath,
-                                                   Internal::HeadlessBuild::defaultSettleTime,
-                                                   this);
+    d->headlessBuild = new Internal::HeadlessBuild(d->headlessProjectPath, this);
     connect(d->headlessBuild, &Internal::HeadlessBuild::finished, this, [](bool success) {
         exitLater(success ? 0 : 1);
     });
