@@ -10,6 +10,7 @@
 #include <coreplugin/messagemanager.h>
 #include <coreplugin/outputpanemanager.h>
 #include <coreplugin/outputwindow.h>
+#include <coreplugin/terminaloutput.h>
 
 #include <extensionsystem/pluginmanager.h>
 
@@ -285,20 +286,21 @@ void tst_CorePlugin::outputPaneKeepsTheNewestLines()
     QCOMPARE(lines.last(), QString("message 300"));
 }
 
+// Headless, the messages go to stderr (the build output goes to stdout).
 void tst_CorePlugin::messagesEchoToTerminalWhenAsked()
 {
     QTemporaryFile captured;
     QVERIFY(captured.open());
-    fflush(stdout);
-    const int savedStdout = dup(STDOUT_FILENO);
-    QVERIFY(dup2(captured.handle(), STDOUT_FILENO) >= 0);
+    TerminalOutput::flush();
+    const int savedStderr = dup(STDERR_FILENO);
+    QVERIFY(dup2(captured.handle(), STDERR_FILENO) >= 0);
     MessageManager::writeSilently(QLatin1String("not echoed"));
     ICore::setEchoesToTerminal(true);
     MessageManager::writeFlashing(QLatin1String("[I]\techoed"));
     ICore::setEchoesToTerminal(false);
-    fflush(stdout);
-    dup2(savedStdout, STDOUT_FILENO);
-    close(savedStdout);
+    TerminalOutput::flush();
+    dup2(savedStderr, STDERR_FILENO);
+    close(savedStderr);
 
     QFile output(captured.fileName());
     QVERIFY(output.open(QIODevice::ReadOnly));

@@ -3,6 +3,7 @@
 #include "icore.h"
 #include "outputpanemanager.h"
 #include "outputwindow.h"
+#include "terminaloutput.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -114,10 +115,8 @@ void MessageManager::doWrite(const QString &text, Flag flag)
         else if (flag == Flag::Flash)
             OutputPaneManager::flashPane(m_messageOutputWindow);
     }
-    if (ICore::echoesToTerminal()) {
-        fprintf(stdout, "%s\n", text.toLocal8Bit().constData());
-        fflush(stdout);
-    }
+    if (ICore::echoesToTerminal())
+        TerminalOutput::writeMessage(text + QLatin1Char('\n'));
     emit messageWritten(text);
 }
 

@@ -20,7 +20,7 @@ class CorePlugin;
 // shows it a few milliseconds later (see OutputWindow).
 //
 // Host-only additions: text() (all that the pane holds, every message followed by a line end), the
-// messageWritten() signal, and the echo of every message to stdout while
+// messageWritten() signal, and the echo of every message to stderr while
 // ICore::echoesToTerminal().
 class CORE_EXPORT MessageManager : public QObject
 {

@@ -5,8 +5,7 @@
 #include <coreplugin/icore.h>
 #include <coreplugin/outputpanemanager.h>
 #include <coreplugin/outputwindow.h>
-
-#include <cstdio>
+#include <coreplugin/terminaloutput.h>
 
 namespace ProjectExplorer {
 namespace Internal {
@@ -69,10 +68,8 @@ Core::OutputWindow *CompileOutputWindow::outputWidget() const
 
 void CompileOutputWindow::appendText(const QString &text, BuildStep::OutputFormat format)
 {
-    if (Core::ICore::echoesToTerminal()) {
-        std::fputs(text.toLocal8Bit().constData(), stdout);
-        std::fflush(stdout);
-    }
+    if (Core::ICore::echoesToTerminal())
+        Core::TerminalOutput::writeOutput(text);
     if (m_outputWidget)
         m_outputWidget->appendText(text, charFormat(format));
 }

@@ -7,20 +7,24 @@
 #include "session.h"
 #include "target.h"
 
+#include <coreplugin/terminaloutput.h>
+
 #include <QAbstractEventDispatcher>
 #include <QEvent>
-
-#include <cstdio>
 
 namespace ProjectExplorer {
 namespace Internal {
 
 const int parseTimeoutMs = 10 * 60 * 1000;
 
-static void print(FILE *stream, const QString &message)
+static void printOutput(const QString &message)
 {
-    std::fputs(qPrintable(message + '\n'), stream);
-    std::fflush(stream);
+    Core::TerminalOutput::writeOutput(message + '\n');
+}
+
+static void printError(const QString &message)
+{
+    Core::TerminalOutput::writeMessage(message + '\n');
 }
 
 HeadlessBuild::HeadlessBuild(const QString &projectPath, QObject *parent)
@@ -36,7 +40,7 @@ HeadlessBuild::HeadlessBuild(const QString &projectPath, QObject *parent)
 
 void HeadlessBuild::start()
 {
-    print(stdout, tr("Opening project \"%1\"...").arg(m_projectPath));
+    printOutput(tr("Opening project \"%1\"...").arg(m_projectPath));
     const ProjectExplorerPlugin::OpenProjectResult result = ProjectExplorerPlugin::openProject(
         m_projectPath);
     m_project = result.project() ? result.project() : result.alreadyOpen();
@@ -54,6 +58,24 @@ void HeadlessBuild::start()
     m_parseTimeout.start();
     if (result.alreadyOpen())
         m_project->requestParse();
+}
+
+void HeadlessBuild::cancel(const QString &reason)
+{
+    if (m_ended)
+        return;
+    printError(reason);
+    m_canceled = true;
+    if (BuildManager::isBuilding())
+        BuildManager::cancel(); // the end of the build ends this
+    else
+        end(false, tr("The build was canceled."));
+}
+
+void HeadlessBuild::fail(const QString &reason)
+{
+    printError(reason);
+    m_failed = true;
 }
 
 bool HeadlessBuild::eventFilter(QObject *watched, QEvent *event)
@@ -143,17 +165,30 @@ void HeadlessBuild::build()
         end(false, tr("The project has no build configuration to build."));
         return;
     }
-    print(stdout,
-          tr("Building \"%1\" (%2)...").arg(m_project->displayName(), configuration->displayName()));
+    printOutput(
+        tr("Building \"%1\" (%2)...").arg(m_project->displayName(), configuration->displayName()));
     m_connections << connect(BuildManager::instance(),
                              &BuildManager::buildQueueFinished,
                              this,
-                             [this](bool success) {
-                                 end(success,
-                                     success ? tr("The build succeeded.")
-                                             : tr("The build failed."));
+                             &HeadlessBuild::buildFinished)
+                  << connect(BuildManager::instance(),
+                             &BuildManager::buildProgress,
+                             this,
+                             [](int percent, const QString &text) {
+                                 Core::TerminalOutput::setStatus(
+                                     QString("[%1%] %2").arg(percent, 3).arg(text));
                              });
     if (!BuildManager::buildList(configuration->buildSteps()))
+        end(false, tr("The build failed."));
+}
+
+void HeadlessBuild::buildFinished(bool success)
+{
+    if (m_canceled)
+        end(false, tr("The build was canceled."));
+    else if (success && !m_failed)
+        end(true, tr("The build succeeded."));
+    else
         end(false, tr("The build failed."));
 }
 
@@ -165,9 +200,14 @@ void HeadlessBuild::end(bool success, const QString &message)
     disconnectAll();
     stopWatching();
     m_parseTimeout.stop();
-    print(success ? stdout : stderr, message);
+    Core::TerminalOutput::setStatus(QString());
+    if (success)
+        printOutput(message);
+    else
+        printError(message);
     if (m_project)
         SessionManager::removeProject(m_project);
+    Core::TerminalOutput::flush();
     emit finished(success);
 }
 

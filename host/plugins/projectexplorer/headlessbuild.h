@@ -14,7 +14,7 @@ namespace Internal {
 // then until the project has settled (no parse follower of the project, see
 // Project::addParseFollower(), has a timer running, e.g. a listener that inserts steps a while
 // after the parse), builds the active build configuration, closes the project (saving its
-// settings) and reports the outcome.
+// settings) and reports the outcome. On a terminal, the build's progress shows below the output.
 class HeadlessBuild : public QObject
 {
     Q_OBJECT
@@ -23,6 +23,10 @@ public:
     explicit HeadlessBuild(const QString &projectPath, QObject *parent = nullptr);
 
     void start();
+    // Stops the build the way the Cancel action does; the outcome is a failure.
+    void cancel(const QString &reason);
+    // The build fails, whatever its steps report, for the reason given.
+    void fail(const QString &reason);
 
 signals:
     void finished(bool success);
@@ -38,6 +42,7 @@ private:
     void stopWatching();
     void disconnectAll();
     void build();
+    void buildFinished(bool success);
     void end(bool success, const QString &message);
 
     const QString m_projectPath;
@@ -46,6 +51,8 @@ private:
     QList<QPointer<QObject>> m_watchedObjects;
     QList<QMetaObject::Connection> m_connections;
     bool m_settleCheckQueued = false;
+    bool m_canceled = false;
+    bool m_failed = false;
     bool m_ended = false;
 };
 

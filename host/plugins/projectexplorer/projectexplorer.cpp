@@ -7,6 +7,8 @@
 #include "buildstepspanel.h"
 #include "compileoutputwindow.h"
 #include "headlessbuild.h"
+#include "headlessdialoganswerer.h"
+#include "interruptwatcher.h"
 #include "kitmanager.h"
 #include "project.h"
 #include "projectexplorerconstants.h"
@@ -262,6 +264,19 @@ void ProjectExplorerPlugin::startHeadlessBuild()
     connect(d->headlessBuild, &Internal::HeadlessBuild::finished, this, [](bool success) {
         exitLater(success ? 0 : 1);
     });
+    // Nobody answers a dialog here, and the user stops the build with a signal.
+    auto dialogs = new Internal::HeadlessDialogAnswerer(d->headlessBuild);
+    connect(dialogs,
+            &Internal::HeadlessDialogAnswerer::passPhraseRefused,
+            d->headlessBuild,
+            &Internal::HeadlessBuild::fail);
+    auto interrupts = new Internal::InterruptWatcher(d->headlessBuild);
+    connect(interrupts,
+            &Internal::InterruptWatcher::interrupted,
+            d->headlessBuild,
+            [this](const QString &signalName) {
+                d->headlessBuild->cancel(tr("%1 received: canceling the build...").arg(signalName));
+            });
     d->headlessBuild->start();
 }
 
