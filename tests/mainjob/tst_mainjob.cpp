@@ -392,8 +392,9 @@ void tst_MainJob::buildSignsWithEngineDefaults()
     checkDeveloperSigned(build, m_sdk + "/engine/developer-regular-release-cert.pem");
 
     // The build output goes to stdout, each tool line once; the message pane's lines go to
-    // stderr, with nothing else.
+    // stderr, with nothing else: no progress where there is no terminal.
     QCOMPARE(build.output.count("Group: developer\n"), 2);
+    QVERIFY(!build.output.contains("Step 2 of 2"));
     QVERIFY(build.errorOutput.contains("[I]\tGroup: developer\n"));
     for (const QString &line : build.errorOutput.split('\n', Qt::SkipEmptyParts))
         QVERIFY2(QRegularExpression("^\\[[IEW$]\\][ \t]").match(line).hasMatch(), qPrintable(line));
@@ -486,6 +487,8 @@ void tst_MainJob::encryptedKeyIsAskedForOnTheTerminal()
     QVERIFY2(run.promptSeen, run.shown.constData());
     QVERIFY(!run.echoAtPrompt);
     QVERIFY(!run.shown.contains("kelvara-demo"));
+    // On a terminal, the progress shows below the output.
+    QVERIFY(run.shown.contains("] Step 2 of 2: RPM Sign (pkgseal)"));
     checkDeveloperSigned({run.exitCode, QString::fromUtf8(run.shown), {}}, certificate);
 }
 
