@@ -13,6 +13,7 @@
 #include <projectexplorer/buildsteplist.h>
 #include <projectexplorer/buildstepspanel.h>
 #include <projectexplorer/headlessbuild.h>
+#include <projectexplorer/headlessdialoganswerer.h>
 #include <projectexplorer/projectexplorer.h>
 #include <projectexplorer/projectexplorerconstants.h>
 #include <projectexplorer/projectmanager.h>
@@ -24,6 +25,7 @@
 #include <QBasicTimer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -57,6 +59,7 @@ private slots:
     void headlessBuildWaitsForSettledParse();
     void headlessBuildReportsFailures_data();
     void headlessBuildReportsFailures();
+    void headlessBuildRejectsDialogsThatAskNoPassPhrase();
     void ideProcessExitsWithFailureForMissingProject();
 
 private:
@@ -368,6 +371,14 @@ void tst_ProjectsPlugin::headlessBuildReportsFailures()
     missing.start();
     QCOMPARE(missingFinished.count(), 1);
     QCOMPARE(missingFinished.first().first().toBool(), false);
+}
+
+void tst_ProjectsPlugin::headlessBuildRejectsDialogsThatAskNoPassPhrase()
+{
+    HeadlessDialogAnswerer answerer;
+    QDialog dialog;
+    new QLabel("Overwrite the packages?", &dialog);
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
 }
 
 void tst_ProjectsPlugin::ideProcessExitsWithFailureForMissingProject()
