@@ -62,25 +62,25 @@ Core::OutputWindow *compileOutputPane()
     return Core::ICore::mainWindow()->findChild<Core::OutputWindow *>("compileOutputPlainTextEdit");
 }
 
-// A spec whose build prints lines and that makes one package, or a package per part.
-QByteArray specText(const QString &name, const QByteArray &build, int parts = 0)
+// An RPM spec file whose build prints lines; it makes one package and the subpackages asked for.
+QByteArray specText(const QString &name, const QByteArray &build, int subpackages = 0)
 {
     QByteArray spec = QString("Name: %1\nVersion: 1.0\nRelease: 1\nSummary: Test\nLicense: MIT\n"
                               "BuildArch: noarch\n%description\nTest.\n")
                           .arg(name)
                           .toUtf8();
-    for (int part = 1; part <= parts; ++part)
-        spec += QString("%package p%1\nSummary: Part %1\n%description p%1\nPart %1.\n")
-                    .arg(part)
+    for (int sub = 1; sub <= subpackages; ++sub)
+        spec += QString("%package p%1\nSummary: Sub %1\n%description p%1\nSub %1.\n")
+                    .arg(sub)
                     .toUtf8();
     spec += "%build\n" + build + "\n%install\nmkdir -p %{buildroot}/usr/share/" + name.toUtf8()
             + "\ntouch %{buildroot}/usr/share/" + name.toUtf8() + "/main\n";
-    for (int part = 1; part <= parts; ++part)
-        spec += "touch %{buildroot}/usr/share/" + name.toUtf8() + "/p" + QByteArray::number(part)
+    for (int sub = 1; sub <= subpackages; ++sub)
+        spec += "touch %{buildroot}/usr/share/" + name.toUtf8() + "/p" + QByteArray::number(sub)
                 + '\n';
     spec += "%files\n/usr/share/" + name.toUtf8() + "/main\n";
-    for (int part = 1; part <= parts; ++part)
-        spec += QString("%files p%1\n/usr/share/%2/p%1\n").arg(part).arg(name).toUtf8();
+    for (int sub = 1; sub <= subpackages; ++sub)
+        spec += QString("%files p%1\n/usr/share/%2/p%1\n").arg(sub).arg(name).toUtf8();
     return spec;
 }
 
@@ -171,8 +171,8 @@ bool tst_IdeBuild::build(Project *project)
 void tst_IdeBuild::signingBuildShowsProgressAndItsEnd()
 {
     useRunCommand(m_sdk + "/bin/run-kelvara-build");
-    const int parts = 199; // and the main package: 200
-    Project *project = openProject("many", specText("many", "true", parts));
+    const int subpackages = 199; // and the main package: 200
+    Project *project = openProject("many", specText("many", "true", subpackages));
     QVERIFY(project);
 
     // A view of the main window during the sign step: when the step starts, and again when it
