@@ -4,9 +4,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QSettings>
 
 #include <cstdio>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ExtensionSystem;
 
@@ -80,6 +84,38 @@ void setUpSdkPath(const QString &sdkOption)
     }
 }
 
+QtMessageHandler defaultMessageHandler = nullptr;
+
+// The offscreen platform says so whenever a window (a dialog) is shown: there is no screen.
+void dropOffscreenPlatformNoise(QtMsgType type,
+                                const QMessageLogContext &context,
+                                const QString &text)
+{
+    if (text == QLatin1String("This plugin does not support propagateSizeHints()"))
+        return;
+    defaultMessageHandler(type, context, text);
+}
+
+// A headless run writes for a person or a log: the build's output and messages, nothing of the
+// platform's. Debug messages stay out (QT_LOGGING_RULES can bring them back), and Qt's warning
+// about an unset XDG_RUNTIME_DIR (as in containers and services) is avoided by naming the private
+// folder that Qt would pick then.
+void quietenHeadlessRun()
+{
+    defaultMessageHandler = qInstallMessageHandler(dropOffscreenPlatformNoise);
+    QLoggingCategory::setFilterRules(QLatin1String("default.debug=false\ndefault.info=false"));
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return;
+    const QByteArray runtimeDir = QDir::tempPath().toLocal8Bit() + "/runtime-"
+                                  + QByteArray::number(getuid());
+    mkdir(runtimeDir.constData(), 0700);
+    struct stat info = {};
+    if (lstat(runtimeDir.constData(), &info) == 0 && S_ISDIR(info.st_mode)
+        && info.st_uid == getuid() && (info.st_mode & 0777) == 0700) {
+        qputenv("XDG_RUNTIME_DIR", runtimeDir);
+    }
+}
+
 void printErrors()
 {
     for (const QString &error : PluginManager::errors())
@@ -103,6 +139,7 @@ int main(int argc, char **argv)
     if (hasArgument(argc, argv, "--build") || hasArgument(argc, argv, "-version")
         || hasArgument(argc, argv, "--version")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        quietenHeadlessRun();
     }
 
     QApplication app(argc, argv);

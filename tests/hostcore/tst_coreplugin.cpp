@@ -9,6 +9,8 @@
 #include <coreplugin/icore.h>
 #include <coreplugin/messagemanager.h>
 #include <coreplugin/outputpanemanager.h>
+#include <coreplugin/outputwindow.h>
+#include <coreplugin/terminaloutput.h>
 
 #include <extensionsystem/pluginmanager.h>
 
@@ -46,6 +48,7 @@ private slots:
     void groupsOrderTheMenu();
     void menuIsDisabledWhileNothingInItIsEnabled();
     void messagePane();
+    void outputPaneKeepsTheNewestLines();
     void messagesEchoToTerminalWhenAsked();
     void settingsAndWindows();
     void showInGraphicalShellHeadless();
@@ -262,25 +265,47 @@ void tst_CorePlugin::messagePane()
     QVERIFY(!OutputPaneManager::paneTitles().contains(QLatin1String("Compile Output")));
 }
 
+void tst_CorePlugin::outputPaneKeepsTheNewestLines()
+{
+    auto pane = qobject_cast<OutputWindow *>(MessageManager::outputWidget());
+    QVERIFY(pane);
+    pane->setMaxCharCount(2000);
+    for (int i = 1; i <= 300; ++i)
+        MessageManager::writeSilently(QString("message %1").arg(i));
+    // The event loop writes them, a batch at a time.
+    QTRY_VERIFY(pane->toPlainText().contains("message 300"));
+
+    const QStringList lines = pane->toPlainText().split('\n', Qt::SkipEmptyParts);
+    pane->setMaxCharCount(OutputWindow::defaultMaxCharCount);
+    QVERIFY(pane->document()->characterCount() <= 2000);
+    QCOMPARE(lines.first(), OutputWindow::discardedNote());
+    const int oldestKept = lines.at(1).section(' ', 1).toInt();
+    QVERIFY(oldestKept > 100);
+    for (int i = 1; i < lines.size(); ++i)
+        QCOMPARE(lines.at(i), QString("message %1").arg(oldestKept + i - 1));
+    QCOMPARE(lines.last(), QString("message 300"));
+}
+
+// Headless, the messages go to stderr (the build output goes to stdout).
 void tst_CorePlugin::messagesEchoToTerminalWhenAsked()
 {
     QTemporaryFile captured;
     QVERIFY(captured.open());
-    fflush(stdout);
-    const int savedStdout = dup(STDOUT_FILENO);
-    QVERIFY(dup2(captured.handle(), STDOUT_FILENO) >= 0);
+    TerminalOutput::flush();
+    const int savedStderr = dup(STDERR_FILENO);
+    QVERIFY(dup2(captured.handle(), STDERR_FILENO) >= 0);
     MessageManager::writeSilently(QLatin1String("not echoed"));
     ICore::setEchoesToTerminal(true);
     MessageManager::writeFlashing(QLatin1String("[I]\techoed"));
     ICore::setEchoesToTerminal(false);
-    fflush(stdout);
-    dup2(savedStdout, STDOUT_FILENO);
-    close(savedStdout);
+    TerminalOutput::flush();
+    dup2(savedStderr, STDERR_FILENO);
+    close(savedStderr);
 
     QFile output(captured.fileName());
     QVERIFY(output.open(QIODevice::ReadOnly));
     QCOMPARE(output.readAll(), QByteArray("[I]\techoed\n"));
-    QVERIFY(MessageManager::text().endsWith(QLatin1String("not echoed\n[I]\techoed")));
+    QVERIFY(MessageManager::text().endsWith(QLatin1String("not echoed\n[I]\techoed\n")));
 }
 
 void tst_CorePlugin::settingsAndWindows()

@@ -15,6 +15,13 @@
 
 #include <functional>
 
+#include <csignal>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
 namespace {
 
 const char DOCUMENTATION_URL[] = "https://quillmark.kelvara.dev/docs/package-signing";
@@ -27,7 +34,8 @@ QString binDir()
 struct ProcessResult
 {
     int exitCode = -1;
-    QString output;
+    QString output;      // standard output
+    QString errorOutput; // standard error
 };
 
 ProcessResult runProcess(
@@ -37,7 +45,6 @@ ProcessResult runProcess(
     const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
     process.setWorkingDirectory(workingDirectory);
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
@@ -45,12 +52,88 @@ ProcessResult runProcess(
     if (!process.waitForStarted(-1) || !process.waitForFinished(240000)) {
         process.kill();
         process.waitForFinished();
-        result.output = process.errorString() + '\n' + QString::fromUtf8(process.readAll());
-        return result;
+        result.output = process.errorString() + '\n';
+    } else {
+        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.output = QString::fromUtf8(process.readAll());
+    result.output += QString::fromUtf8(process.readAllStandardOutput());
+    result.errorOutput = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+// What a program showed on the pseudo-terminal that it ran in.
+struct TerminalRun
+{
+    int exitCode = -1;
+    QByteArray shown;
+    bool promptSeen = false;
+    bool echoAtPrompt = true;
+};
+
+// Runs the program in a new session whose controlling terminal is a pseudo-terminal, and types
+// the answer once the prompt shows.
+TerminalRun runInTerminal(const QString &program,
+                          const QStringList &arguments,
+                          const QByteArray &prompt,
+                          const QByteArray &answer)
+{
+    QList<QByteArray> words{QFile::encodeName(program)};
+    for (const QString &argument : arguments)
+        words.append(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    TerminalRun run;
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid < 0)
+        return run;
+    if (pid == 0) {
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    for (;;) {
+        pollfd readable{terminal, POLLIN, 0};
+        if (poll(&readable, 1, 240000) <= 0) {
+            kill(pid, SIGKILL);
+            break;
+        }
+        char buffer[4096];
+        const ssize_t count = read(terminal, buffer, sizeof buffer);
+        if (count <= 0)
+            break; // the program has closed the terminal
+        run.shown.append(buffer, int(count));
+        if (!run.promptSeen && run.shown.contains(prompt)) {
+            run.promptSeen = true;
+            termios settings{};
+            tcgetattr(terminal, &settings);
+            run.echoAtPrompt = settings.c_lflag & ECHO;
+            if (write(terminal, answer.constData(), size_t(answer.size())) != answer.size())
+                break;
+        }
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(terminal);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// The processes that still run with the text in their command line.
+QStringList processesWith(const QString &text)
+{
+    QStringList found;
+    for (const QString &pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
+        QFile commandLine("/proc/" + pid + "/cmdline");
+        if (commandLine.open(QIODevice::ReadOnly)) {
+            const QByteArray words = commandLine.readAll().replace('\0', ' ');
+            if (words.contains(text.toLocal8Bit()))
+                found.append(QString::fromLocal8Bit(words));
+        }
+    }
+    return found;
 }
 
 QString developerNote(const QString &package)
@@ -115,8 +198,12 @@ private slots:
     void customKeysSignAsClient();
     void globalKeySettings();
     void emptyGlobalKeySettings();
+    void encryptedKeyWithoutTerminalFailsNamingTheKey();
+    void encryptedKeyIsAskedForOnTheTerminal();
+    void sigtermStopsTheBuild();
 
 private:
+    QStringList ideArguments(const QString &project) const;
     ProcessResult buildInIde();
     ProcessResult runInContainer(const QStringList &command);
     QStringList packages() const;
@@ -168,18 +255,27 @@ void tst_MainJob::initTestCase()
 
     // Only the workspace is seen inside the container: the test's own pairs go there.
     QVERIFY(QDir().mkpath(m_workspace + "/keys"));
-    for (const char *file :
-         {"client-key.pem", "client-cert.pem", "developer-key.pem", "developer-cert.pem"}) {
+    for (const char *file : {"client-key.pem",
+                             "client-cert.pem",
+                             "developer-key.pem",
+                             "developer-key-encrypted.pem",
+                             "developer-cert.pem"}) {
         QVERIFY(QFile::copy(m_sdk + "/keys/" + file, m_workspace + "/keys/" + file));
     }
     QVERIFY(QFile::copy(m_sdk + "/ca/root-ca.pem", m_workspace + "/keys/root-ca.pem"));
 }
 
+QStringList tst_MainJob::ideArguments(const QString &project) const
+{
+    return {"-settingspath", m_settings, "--sdk", m_sdk, "--build", project};
+}
+
+// The IDE runs in a session of its own, without a terminal to ask the user on.
 ProcessResult tst_MainJob::buildInIde()
 {
     QFile::remove(m_callLog);
-    return runProcess(binDir() + "/kelvara-ide",
-                      {"-settingspath", m_settings, "--sdk", m_sdk, "--build", m_project});
+    return runProcess("setsid",
+                      QStringList{"-w", binDir() + "/kelvara-ide"} + ideArguments(m_project));
 }
 
 ProcessResult tst_MainJob::runInContainer(const QStringList &command)
@@ -292,8 +388,16 @@ void tst_MainJob::checkDeveloperSigned(const ProcessResult &build, const QString
 void tst_MainJob::buildSignsWithEngineDefaults()
 {
     const ProcessResult build = buildInIde();
-    QVERIFY2(build.exitCode == 0, qPrintable(build.output));
+    QVERIFY2(build.exitCode == 0, qPrintable(build.output + build.errorOutput));
     checkDeveloperSigned(build, m_sdk + "/engine/developer-regular-release-cert.pem");
+
+    // The build output goes to stdout, each tool line once; the message pane's lines go to
+    // stderr, with nothing else: no progress where there is no terminal.
+    QCOMPARE(build.output.count("Group: developer\n"), 2);
+    QVERIFY(!build.output.contains("Step 2 of 2"));
+    QVERIFY(build.errorOutput.contains("[I]\tGroup: developer\n"));
+    for (const QString &line : build.errorOutput.split('\n', Qt::SkipEmptyParts))
+        QVERIFY2(QRegularExpression("^\\[[IEW$]\\][ \t]").match(line).hasMatch(), qPrintable(line));
 
     // The inserted steps saved their choice with the project: the global keys, nothing else.
     const QList<QJsonObject> saved = signStepSettings(readUserSettings().object());
@@ -358,6 +462,74 @@ void tst_MainJob::emptyGlobalKeySettings()
     const ProcessResult build = buildInIde();
     QVERIFY2(build.exitCode == 0, qPrintable(build.output));
     checkDeveloperSigned(build, m_sdk + "/engine/developer-regular-release-cert.pem");
+}
+
+void tst_MainJob::encryptedKeyWithoutTerminalFailsNamingTheKey()
+{
+    const QString key = m_workspace + "/keys/developer-key-encrypted.pem";
+    setGlobalKeys(key, m_workspace + "/keys/developer-cert.pem");
+    const ProcessResult build = buildInIde();
+    QCOMPARE(build.exitCode, 1);
+    const QString refusal = build.errorOutput.split('\n').filter("no terminal").value(0);
+    QVERIFY2(refusal.contains(key), qPrintable(build.errorOutput));
+    QVERIFY(!build.output.contains("Package sign completed successfully."));
+}
+
+void tst_MainJob::encryptedKeyIsAskedForOnTheTerminal()
+{
+    const QString certificate = m_workspace + "/keys/developer-cert.pem";
+    setGlobalKeys(m_workspace + "/keys/developer-key-encrypted.pem", certificate);
+    QFile::remove(m_callLog);
+    const TerminalRun run = runInTerminal(binDir() + "/kelvara-ide",
+                                          ideArguments(m_project),
+                                          "Enter passphrase",
+                                          "kelvara-demo\n");
+    QVERIFY2(run.promptSeen, run.shown.constData());
+    QVERIFY(!run.echoAtPrompt);
+    QVERIFY(!run.shown.contains("kelvara-demo"));
+    // On a terminal, the progress shows below the output.
+    QVERIFY(run.shown.contains("] Step 2 of 2: RPM Sign (pkgseal)"));
+    checkDeveloperSigned({run.exitCode, QString::fromUtf8(run.shown), {}}, certificate);
+}
+
+void tst_MainJob::sigtermStopsTheBuild()
+{
+    // One big package, so that signing it takes a while.
+    const QString project = m_workspace + "/big";
+    QVERIFY(QDir().mkpath(project));
+    QFile spec(project + "/big.spec");
+    QVERIFY(spec.open(QIODevice::WriteOnly));
+    spec.write(
+        "Name: big\nVersion: 1.0\nRelease: 1\nSummary: Big\nLicense: MIT\nBuildArch: noarch\n"
+        "%define _binary_payload w0.ufdio\n%description\nBig.\n%install\n"
+        "mkdir -p %{buildroot}/usr/share/big\n"
+        "head -c 200000000 /dev/urandom > %{buildroot}/usr/share/big/data\n"
+        "%files\n/usr/share/big/data\n");
+    spec.close();
+    setGlobalKeys(QString(), QString());
+
+    QProcess ide;
+    ide.start("setsid", QStringList{"-w", binDir() + "/kelvara-ide"} + ideArguments(project));
+    QByteArray output;
+    while (!output.contains("Signing RPM package...") && ide.waitForReadyRead(240000))
+        output += ide.readAllStandardOutput();
+    QVERIFY2(output.contains("Signing RPM package..."), output.constData());
+    QCOMPARE(kill(pid_t(ide.processId()), SIGTERM), 0);
+    QVERIFY(ide.waitForFinished(240000));
+    QCOMPARE(ide.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(ide.exitCode(), 1);
+    QVERIFY(ide.readAllStandardError().contains("SIGTERM received: canceling the build..."));
+
+    // The package is as rpmbuild wrote it, or fully signed.
+    const QString package = m_workspace + "/build-big-Debug/RPMS/noarch/big-1.0-1.noarch.rpm";
+    const ProcessResult digests = runProcess("rpmkeys", {"-K", "--nosignature", package});
+    QVERIFY2(digests.output.contains("digests OK"), qPrintable(digests.output));
+    if (!dump({package}).contains("No signatures.")) {
+        const ProcessResult verify = runInContainer(
+            {"pkgseal", "verify", "--root-cert", m_workspace + "/keys/root-ca.pem", package});
+        QVERIFY2(verify.exitCode == 0, qPrintable(verify.output + verify.errorOutput));
+    }
+    QTRY_VERIFY(processesWith(package).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_MainJob)

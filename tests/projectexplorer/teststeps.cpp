@@ -42,6 +42,8 @@ QWidget *RecordingStep::createConfigWidget()
 void RecordingStep::doRun()
 {
     journal << "run " + name;
+    for (const auto &report : qAsConst(progressReports))
+        emit progress(report.first, report.second);
     const bool result = runResult;
     switch (finishMode) {
     case Finish::Later:
@@ -56,14 +58,24 @@ void RecordingStep::doRun()
         break;
     case Finish::OnCancelOnly:
         break;
+    case Finish::InNestedLoop: {
+        QEventLoop loop;
+        m_nestedLoop = &loop;
+        loop.exec();
+        m_nestedLoop = nullptr;
+        journal << "return " + name;
+        break;
+    }
     }
 }
 
 void RecordingStep::doCancel()
 {
     journal << "cancel " + name;
-    if (finishMode == Finish::OnCancelOnly)
+    if (finishMode == Finish::OnCancelOnly || finishMode == Finish::InNestedLoop)
         emit finished(false);
+    if (m_nestedLoop)
+        QMetaObject::invokeMethod(m_nestedLoop, &QEventLoop::quit, Qt::QueuedConnection);
 }
 
 ShellStep::ShellStep(ProjectExplorer::BuildStepList *bsl, Utils::Id id)

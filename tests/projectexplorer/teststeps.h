@@ -3,6 +3,7 @@
 #include <projectexplorer/abstractprocessstep.h>
 #include <projectexplorer/buildstep.h>
 
+#include <QEventLoop>
 #include <QStringList>
 #include <QVariantMap>
 
@@ -14,10 +15,14 @@ class RecordingStep : public ProjectExplorer::BuildStep
 
 public:
     enum class Finish {
-        Later,       // finished(result) from the event loop
-        InsideRun,   // finished(result) before run() returns
-        Twice,       // finished(result) inside run() and finished(!result) again later
-        OnCancelOnly // nothing until cancelled; doCancel() reports finished(false)
+        Later,        // finished(result) from the event loop
+        InsideRun,    // finished(result) before run() returns
+        Twice,        // finished(result) inside run() and finished(!result) again later
+        OnCancelOnly, // nothing until cancelled; doCancel() reports finished(false)
+        // run() waits in an event loop of its own until cancelled, as a step that waits for a
+        // tool does; doCancel() reports finished(false) at once, and run() returns after the
+        // events posted until then (journal "return x")
+        InNestedLoop
     };
 
     RecordingStep(ProjectExplorer::BuildStepList *bsl, Utils::Id id);
@@ -29,6 +34,7 @@ public:
     bool initResult = true;
     bool runResult = true;
     Finish finishMode = Finish::Later;
+    QList<QPair<int, QString>> progressReports; // progress(percent, message) at the start of run()
 
     bool fromMap(const QVariantMap &map) override;
     QVariantMap toMap() const override;
@@ -38,6 +44,8 @@ private:
     QWidget *createConfigWidget() override;
     void doRun() override;
     void doCancel() override;
+
+    QEventLoop *m_nestedLoop = nullptr;
 };
 
 // A process step whose command line the test sets.

@@ -3,19 +3,27 @@
 
 #include <testide.h>
 
+#include <coreplugin/actionmanager/actionmanager.h>
+#include <coreplugin/actionmanager/command.h>
 #include <coreplugin/icore.h>
 #include <coreplugin/outputpanemanager.h>
+#include <coreplugin/outputwindow.h>
 #include <projectexplorer/buildconfiguration.h>
 #include <projectexplorer/buildmanager.h>
 #include <projectexplorer/buildsteplist.h>
 #include <projectexplorer/processparameters.h>
 #include <projectexplorer/projectexplorer.h>
+#include <projectexplorer/projectexplorerconstants.h>
 #include <projectexplorer/projectmanager.h>
 #include <projectexplorer/session.h>
 #include <projectexplorer/target.h>
 
+#include <QAction>
+#include <QLabel>
 #include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -43,13 +51,16 @@ private slots:
     void failingStepStopsTheBuild();
     void stepReportingTwiceOrInsideRunIsCountedOnce_data();
     void stepReportingTwiceOrInsideRunIsCountedOnce();
+    void cancelReachesTheRunningStep_data();
     void cancelReachesTheRunningStep();
+    void progressShowsInTheMainWindow();
     void buildingPartsCannotBeRemovedNorBuiltAgain();
     void processStepReportsItsOutput();
     void processStepFailures_data();
     void processStepFailures();
     void cancelKillsTheProcess();
     void compileOutputPaneShowsFormats();
+    void compileOutputFollowsUnlessScrolledUp();
 
 private:
     RecordingStep *addStep(const QString &name, Finish finish = Finish::Later);
@@ -213,24 +224,79 @@ void tst_BuildManager::stepReportingTwiceOrInsideRunIsCountedOnce()
     QCOMPARE(RecordingStep::journal, expected);
 }
 
+void tst_BuildManager::cancelReachesTheRunningStep_data()
+{
+    QTest::addColumn<int>("finishMode");
+    QTest::addColumn<QStringList>("journal");
+    const QStringList start{"init a", "init b", "init c", "run a", "run b", "cancel b"};
+    QTest::newRow("waiting step") << int(Finish::OnCancelOnly) << start + QStringList{"ended"};
+    // The build ends at the step's report, while its run() still waits in the nested loop.
+    QTest::newRow("step in a nested event loop")
+        << int(Finish::InNestedLoop) << start + QStringList{"ended", "return b"};
+}
+
 void tst_BuildManager::cancelReachesTheRunningStep()
 {
+    QFETCH(int, finishMode);
+    QFETCH(QStringList, journal);
     addStep("a");
-    addStep("b", Finish::OnCancelOnly);
+    addStep("b", Finish(finishMode));
     addStep("c");
 
+    // The user cancels from the menu once step b runs.
+    QAction *cancelAction = Core::ActionManager::command(Constants::CANCELBUILD)->action();
+    QObject context;
+    connect(BuildManager::instance(),
+            &BuildManager::buildProgress,
+            &context,
+            [cancelAction](int, const QString &text) {
+                if (text.endsWith("Step b"))
+                    QTimer::singleShot(0, cancelAction, &QAction::trigger);
+            });
+    connect(BuildManager::instance(), &BuildManager::buildQueueFinished, &context, [] {
+        RecordingStep::journal << "ended";
+    });
     QSignalSpy finished(BuildManager::instance(), &BuildManager::buildQueueFinished);
     QVERIFY(BuildManager::buildList(m_list));
-    QTRY_VERIFY(RecordingStep::journal.contains("run b"));
-    QVERIFY(BuildManager::isBuilding());
-    BuildManager::cancel();
     QVERIFY(finished.wait(10000));
+    QTRY_COMPARE(RecordingStep::journal, journal);
+    QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.first().first().toBool(), false);
-    QCOMPARE(RecordingStep::journal,
-             QStringList({"init a", "init b", "init c", "run a", "run b", "cancel b"}));
     QVERIFY(output().contains("Canceled build/deployment."));
     QVERIFY(!output().contains("When executing step"));
     QVERIFY(!BuildManager::isBuilding());
+}
+
+void tst_BuildManager::progressShowsInTheMainWindow()
+{
+    addStep("a")->progressReports = {{50, "halfway"}, {150, "beyond"}};
+    RecordingStep *b = addStep("b");
+    auto label = Core::ICore::mainWindow()->findChild<QLabel *>("BuildProgressLabel");
+    auto bar = Core::ICore::mainWindow()->findChild<QProgressBar *>("BuildProgressBar");
+    QVERIFY(label && bar);
+
+    QList<QPair<int, QString>> shown;
+    QObject context;
+    connect(BuildManager::instance(), &BuildManager::buildProgress, &context, [&shown, label, bar] {
+        shown.append({bar->value(), label->text()});
+    });
+    bool success = false;
+    QVERIFY(buildAndWait(&success));
+    QVERIFY(success);
+    const QList<QPair<int, QString>> expected{{0, "Step 1 of 2: Step a"},
+                                              {25, "Step 1 of 2: Step a: halfway"},
+                                              {50, "Step 1 of 2: Step a: beyond"},
+                                              {50, "Step 2 of 2: Step b"}};
+    QCOMPARE(shown, expected);
+    QVERIFY(label->isVisible());
+    QCOMPARE(label->text(), QString("The build succeeded."));
+    QCOMPARE(bar->value(), 100);
+
+    b->runResult = false;
+    QVERIFY(buildAndWait(&success));
+    QVERIFY(!success);
+    QCOMPARE(label->text(), QString("The build failed."));
+    QVERIFY(bar->palette().color(QPalette::Highlight).red() > 150);
 }
 
 void tst_BuildManager::buildingPartsCannotBeRemovedNorBuiltAgain()
@@ -368,6 +434,33 @@ void tst_BuildManager::compileOutputPaneShowsFormats()
     QVERIFY(errorColor.red() > 200 && errorColor.green() < 50 && errorColor.blue() < 50);
     QVERIFY(stdoutColor != errorColor);
     QVERIFY(colorOfLine("bad news").red() > colorOfLine("bad news").green());
+}
+
+void tst_BuildManager::compileOutputFollowsUnlessScrolledUp()
+{
+    auto pane = Core::ICore::mainWindow()->findChild<Core::OutputWindow *>(
+        "compileOutputPlainTextEdit");
+    QVERIFY(pane);
+    Core::OutputPaneManager::showPane(pane);
+    const auto shownLine = [pane](int y) { return pane->cursorForPosition({0, y}).blockNumber(); };
+    // The view shows the last lines and is filled with lines.
+    const auto showsEnd = [&] {
+        const int lastLine = pane->document()->blockCount() - 1;
+        return shownLine(pane->viewport()->height() - 1) == lastLine && shownLine(0) < lastLine - 3;
+    };
+    addShellStep("i=1; while [ $i -le 300 ]; do echo \"line $i\"; i=$((i+1)); done");
+
+    bool success = false;
+    QVERIFY(buildAndWait(&success));
+    QTRY_VERIFY(showsEnd());
+
+    pane->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    QVERIFY(buildAndWait(&success));
+    QCOMPARE(shownLine(0), 0);
+
+    pane->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    QVERIFY(buildAndWait(&success));
+    QTRY_VERIFY(showsEnd());
 }
 
 QTEST_MAIN(tst_BuildManager)

@@ -13,6 +13,7 @@
 #include <projectexplorer/buildsteplist.h>
 #include <projectexplorer/buildstepspanel.h>
 #include <projectexplorer/headlessbuild.h>
+#include <projectexplorer/headlessdialoganswerer.h>
 #include <projectexplorer/projectexplorer.h>
 #include <projectexplorer/projectexplorerconstants.h>
 #include <projectexplorer/projectmanager.h>
@@ -21,8 +22,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBasicTimer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -56,6 +59,7 @@ private slots:
     void headlessBuildWaitsForSettledParse();
     void headlessBuildReportsFailures_data();
     void headlessBuildReportsFailures();
+    void headlessBuildRejectsDialogsThatAskNoPassPhrase();
     void ideProcessExitsWithFailureForMissingProject();
 
 private:
@@ -263,35 +267,61 @@ void tst_ProjectsPlugin::addStepMenuOffersExactlyTheFactoriesThatCanHandleTheLis
     panel->close();
 }
 
-// A stand-in for a plug-in that reacts to a parse by inserting a step a while later.
-static void insertStepAfterParse(Target *target, int delayMs)
+// A stand-in for a platform's project listener: it follows the project's parses and inserts a
+// step a while after each, with a timer of its own that it keeps running until it is released.
+class LateStepInserter : public QObject
 {
-    QObject::connect(target, &Target::parsingFinished, target, [target, delayMs] {
-        QTimer::singleShot(delayMs, target, [target] {
-            BuildStepList *list = target->activeBuildConfiguration()->buildSteps();
-            auto late = new RecordingStep(list, TestProject::recordingStepId);
-            late->name = "late";
-            list->appendStep(late);
-        });
-    });
-}
+public:
+    explicit LateStepInserter(Project *project)
+        : m_target(project->activeTarget())
+    {
+        project->addParseFollower(this);
+        connect(m_target, &Target::parsingFinished, this, [this] { m_timer.start(20, this); });
+    }
+
+    int rounds = 0;
+    bool released = false;
+
+protected:
+    void timerEvent(QTimerEvent *) override
+    {
+        ++rounds;
+        if (!released)
+            return;
+        m_timer.stop();
+        BuildStepList *list = m_target->activeBuildConfiguration()->buildSteps();
+        auto late = new RecordingStep(list, TestProject::recordingStepId);
+        late->name = "late";
+        list->appendStep(late);
+    }
+
+private:
+    Target *m_target;
+    QBasicTimer m_timer;
+};
 
 void tst_ProjectsPlugin::headlessBuildWaitsForSettledParse()
 {
     const QString dir = projectDir("headless");
     const QString projectFile = TestProject::createProjectFile(dir, "headless");
+    std::unique_ptr<LateStepInserter> inserter;
     QMetaObject::Connection watch = connect(SessionManager::instance(),
                                             &SessionManager::projectAdded,
                                             this,
-                                            [](Project *project) {
-                                                insertStepAfterParse(project->activeTarget(), 1100);
+                                            [&inserter](Project *project) {
+                                                inserter = std::make_unique<LateStepInserter>(
+                                                    project);
                                             });
 
     HeadlessBuild build(dir);
     QSignalSpy finished(&build, &HeadlessBuild::finished);
     build.start();
-    QVERIFY(finished.wait(30000));
     disconnect(watch);
+    // The build waits as long as the follower's timer runs, longer than any fixed wait would.
+    QTRY_VERIFY_WITH_TIMEOUT(inserter && inserter->rounds >= 150, 60000);
+    QVERIFY(RecordingStep::journal.isEmpty());
+    inserter->released = true;
+    QVERIFY(finished.wait(30000));
 
     QCOMPARE(finished.first().first().toBool(), true);
     QCOMPARE(RecordingStep::journal,
@@ -327,7 +357,7 @@ void tst_ProjectsPlugin::headlessBuildReportsFailures()
                       step->runResult = !failStep;
                   });
 
-    HeadlessBuild build(projectDir(name), 0);
+    HeadlessBuild build(projectDir(name));
     QSignalSpy finished(&build, &HeadlessBuild::finished);
     build.start();
     QVERIFY(finished.wait(30000));
@@ -336,11 +366,19 @@ void tst_ProjectsPlugin::headlessBuildReportsFailures()
     QTEST(RecordingStep::journal, "journal");
     QVERIFY(SessionManager::projects().isEmpty());
 
-    HeadlessBuild missing(projectDir("does-not-exist"), 0);
+    HeadlessBuild missing(projectDir("does-not-exist"));
     QSignalSpy missingFinished(&missing, &HeadlessBuild::finished);
     missing.start();
     QCOMPARE(missingFinished.count(), 1);
     QCOMPARE(missingFinished.first().first().toBool(), false);
+}
+
+void tst_ProjectsPlugin::headlessBuildRejectsDialogsThatAskNoPassPhrase()
+{
+    HeadlessDialogAnswerer answerer;
+    QDialog dialog;
+    new QLabel("Overwrite the packages?", &dialog);
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
 }
 
 void tst_ProjectsPlugin::ideProcessExitsWithFailureForMissingProject()

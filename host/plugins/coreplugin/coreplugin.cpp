@@ -165,7 +165,12 @@ void CorePlugin::registerDefaultActions()
 void CorePlugin::extensionsInitialized()
 {
     emit m_core->coreAboutToOpen();
-    m_mainWindow->show();
+    // A headless IDE works without a window: nobody would see it. Nor may closing the last window
+    // (a dialog) end it.
+    if (ICore::echoesToTerminal())
+        QApplication::setQuitOnLastWindowClosed(false);
+    else
+        m_mainWindow->show();
     QMetaObject::invokeMethod(m_core, &ICore::coreOpened, Qt::QueuedConnection);
 }
 

@@ -20,8 +20,9 @@ class CorePlugin;
 
 // The IDE's main window and settings.
 //
-// Host-only additions: echoesToTerminal() (the IDE runs with "--build": messages are also
-// printed to stdout) and setEchoesToTerminal().
+// Host-only additions: echoesToTerminal() (the IDE runs headless with "--build": the main window
+// stays hidden, the build output is printed to stdout and the messages to stderr) and
+// setEchoesToTerminal().
 class CORE_EXPORT ICore : public QObject
 {
     Q_OBJECT

@@ -2,9 +2,10 @@
 
 #include "icore.h"
 #include "outputpanemanager.h"
+#include "outputwindow.h"
+#include "terminaloutput.h"
 
 #include <QCoreApplication>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QThread>
 
@@ -14,7 +15,7 @@ namespace Core {
 
 namespace {
 MessageManager *m_instance = nullptr;
-QPointer<QPlainTextEdit> m_messageOutputWindow;
+QPointer<OutputWindow> m_messageOutputWindow;
 } // namespace
 
 MessageManager *MessageManager::instance()
@@ -25,10 +26,8 @@ MessageManager *MessageManager::instance()
 MessageManager::MessageManager()
 {
     m_instance = this;
-    m_messageOutputWindow = new QPlainTextEdit;
+    m_messageOutputWindow = new OutputWindow;
     m_messageOutputWindow->setObjectName(QLatin1String("GeneralMessagesOutput"));
-    m_messageOutputWindow->setReadOnly(true);
-    m_messageOutputWindow->setMaximumBlockCount(100000);
     OutputPaneManager::addPane(m_messageOutputWindow, tr("General Messages"));
 }
 
@@ -81,7 +80,10 @@ void MessageManager::writeDisrupting(const QStringList &messages)
 
 QString MessageManager::text()
 {
-    return m_messageOutputWindow ? m_messageOutputWindow->toPlainText() : QString();
+    if (!m_messageOutputWindow)
+        return QString();
+    m_messageOutputWindow->flush();
+    return m_messageOutputWindow->toPlainText();
 }
 
 QPlainTextEdit *MessageManager::outputWidget()
@@ -107,16 +109,14 @@ void MessageManager::writeMessages(const QStringList &messages, Flag flag)
 void MessageManager::doWrite(const QString &text, Flag flag)
 {
     if (m_messageOutputWindow) {
-        m_messageOutputWindow->appendPlainText(text);
+        m_messageOutputWindow->appendText(text + QLatin1Char('\n'));
         if (flag == Flag::Disrupt)
             OutputPaneManager::showPane(m_messageOutputWindow);
         else if (flag == Flag::Flash)
             OutputPaneManager::flashPane(m_messageOutputWindow);
     }
-    if (ICore::echoesToTerminal()) {
-        fprintf(stdout, "%s\n", text.toLocal8Bit().constData());
-        fflush(stdout);
-    }
+    if (ICore::echoesToTerminal())
+        TerminalOutput::writeMessage(text + QLatin1Char('\n'));
     emit messageWritten(text);
 }
 

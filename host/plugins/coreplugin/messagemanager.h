@@ -16,10 +16,12 @@ namespace Internal {
 class CorePlugin;
 }
 
-// Writes to the "General Messages" pane. Every message is one paragraph of the pane.
+// Writes to the "General Messages" pane. Every message is one paragraph of the pane, and the pane
+// shows it a few milliseconds later (see OutputWindow).
 //
-// Host-only additions: text() (all that the pane holds), the messageWritten() signal, and the
-// echo of every message to stdout while ICore::echoesToTerminal().
+// Host-only additions: text() (all that the pane holds, every message followed by a line end), the
+// messageWritten() signal, and the echo of every message to stderr while
+// ICore::echoesToTerminal().
 class CORE_EXPORT MessageManager : public QObject
 {
     Q_OBJECT

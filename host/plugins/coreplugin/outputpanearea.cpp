@@ -68,10 +68,13 @@ void OutputPaneArea::showPane(QWidget *pane)
 {
     QToolButton *button = m_buttonOfPane.value(pane);
     QTC_ASSERT(button, return );
+    // Panes are raised for every message line: showing the current pane again costs nothing.
+    if (m_stack->currentWidget() == pane && button->isChecked())
+        return;
     m_stack->setCurrentWidget(pane);
     button->setChecked(true);
-    m_flashing.removeAll(button);
-    setButtonHighlighted(button, false);
+    if (m_flashing.removeAll(button) > 0)
+        setButtonHighlighted(button, false);
     if (m_flashing.isEmpty())
         m_flashTimer->stop();
 }

@@ -70,6 +70,7 @@ void KamProjectListener::onProjectRemoved(Project *project)
 {
     m_watchedProjects.removeAll(project);
     disconnect(project, nullptr, this, nullptr);
+    project->removeParseFollower(this);
     if (m_attachedProjects.removeAll(project) > 0)
         detachProject(project);
 }
@@ -78,6 +79,8 @@ void KamProjectListener::attach(Project *project)
 {
     if (!m_attachedProjects.contains(project))
         m_attachedProjects.append(project);
+    // A derived listener may act on the project's parses with a timer of its own.
+    project->addParseFollower(this);
     attachProject(project);
 }
 

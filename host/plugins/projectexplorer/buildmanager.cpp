@@ -36,9 +36,12 @@ public:
     QElapsedTimer elapsed;
     bool running = false;
     bool canceling = false;
-    // The first step of the queue is running; it is done once it has reported finished() and
-    // its run() has returned, so that it is never deleted while its own code is on the stack.
+    int stepCount = 0;
+    int stepsDone = 0;
+    // The first step of the queue is running. Each run has its own number, so that a run() that
+    // returns after its build has ended changes nothing.
     const BuildStep *currentStep = nullptr;
+    quint64 currentRun = 0;
     bool currentFinished = false;
     bool insideRun = false;
     bool currentResult = false;
@@ -169,6 +172,8 @@ bool BuildManager::buildLists(const QList<BuildStepList *> bsls, const QStringLi
     d->queue = stepsToRun(bsls);
     d->canceling = false;
     d->running = true;
+    d->stepCount = d->queue.size();
+    d->stepsDone = 0;
     d->elapsed.start();
     d->projects.clear();
     for (const QueuedStep &queued : qAsConst(d->queue)) {
@@ -242,23 +247,26 @@ void BuildManager::runNextStep()
                     BuildStep::OutputFormat::NormalMessage);
 
     d->currentStep = step;
+    const quint64 run = ++d->currentRun;
     d->currentFinished = false;
     d->currentResult = false;
-    const QMetaObject::Connection finishedConnection = connect(step,
-                                                               &BuildStep::finished,
-                                                               this,
-                                                               [this, step](bool success) {
-                                                                   stepFinished(step, success);
-                                                               });
-    const QMetaObject::Connection destroyedConnection
-        = connect(step, &QObject::destroyed, this, [this, step] { stepFinished(step, false); });
-    d->connections << finishedConnection << destroyedConnection;
+    const auto onFinished = [this, step](bool success) { stepFinished(step, success); };
+    const auto onDestroyed = [this, step] { stepFinished(step, false); };
+    const auto onProgress = [this, step](int percent, const QString &message) {
+        stepProgress(step, percent, message);
+    };
+    d->connections << connect(step, &BuildStep::finished, this, onFinished)
+                   << connect(step, &QObject::destroyed, this, onDestroyed)
+                   << connect(step, &BuildStep::progress, this, onProgress);
+    stepProgress(step, 0, QString());
 
     d->insideRun = true;
     step->run();
+    if (run != d->currentRun)
+        return; // the build went on inside the run
     d->insideRun = false;
 
-    if (d->currentFinished)
+    if (d->currentFinished && d->currentResult)
         QMetaObject::invokeMethod(this, &BuildManager::stepDone, Qt::QueuedConnection);
 }
 
@@ -269,8 +277,23 @@ void BuildManager::stepFinished(BuildStep *step, bool success)
         return;
     d->currentFinished = true;
     d->currentResult = success;
-    if (!d->insideRun)
+    // A failure ends the build even while the step's run() is still on the stack; queued, so that
+    // the step is not taken away while it emits.
+    if (!d->insideRun || !success)
         QMetaObject::invokeMethod(this, &BuildManager::stepDone, Qt::QueuedConnection);
+}
+
+void BuildManager::stepProgress(BuildStep *step, int percent, const QString &message)
+{
+    if (step != d->currentStep || d->currentFinished)
+        return;
+    const int total = qMax(1, d->stepCount);
+    const int overall = (d->stepsDone * 100 + qBound(0, percent, 100)) / total;
+    const QString stepText = tr("Step %1 of %2: %3")
+                                 .arg(QString::number(d->stepsDone + 1),
+                                      QString::number(total),
+                                      step->displayName());
+    emit buildProgress(overall, message.isEmpty() ? stepText : tr("%1: %2").arg(stepText, message));
 }
 
 void BuildManager::stepDone()
@@ -278,6 +301,7 @@ void BuildManager::stepDone()
     QTC_ASSERT(!d->queue.isEmpty(), return );
     const QueuedStep done = d->queue.takeFirst();
     d->currentStep = nullptr;
+    ++d->stepsDone;
     if (!d->currentResult) {
         if (!d->canceling)
             writeStepFailure(done);

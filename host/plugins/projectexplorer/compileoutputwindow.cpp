@@ -4,18 +4,13 @@
 
 #include <coreplugin/icore.h>
 #include <coreplugin/outputpanemanager.h>
-
-#include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QTextCursor>
-#include <QTextFormat>
-
-#include <cstdio>
+#include <coreplugin/outputwindow.h>
+#include <coreplugin/terminaloutput.h>
 
 namespace ProjectExplorer {
 namespace Internal {
 
-static QTextCharFormat charFormat(BuildStep::OutputFormat format)
+static QTextCharFormat makeCharFormat(BuildStep::OutputFormat format)
 {
     QTextCharFormat result;
     switch (format) {
@@ -35,14 +30,22 @@ static QTextCharFormat charFormat(BuildStep::OutputFormat format)
     return result;
 }
 
+static const QTextCharFormat &charFormat(BuildStep::OutputFormat format)
+{
+    using Format = BuildStep::OutputFormat;
+    static const QTextCharFormat formats[] = {makeCharFormat(Format::Stdout),
+                                              makeCharFormat(Format::Stderr),
+                                              makeCharFormat(Format::NormalMessage),
+                                              makeCharFormat(Format::ErrorMessage)};
+    return formats[int(format)];
+}
+
 CompileOutputWindow::CompileOutputWindow(QObject *parent)
     : QObject(parent)
-    , m_outputWidget(new QPlainTextEdit)
+    , m_outputWidget(new Core::OutputWindow)
 {
     m_outputWidget->setObjectName("compileOutputPlainTextEdit");
-    m_outputWidget->setReadOnly(true);
     m_outputWidget->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_outputWidget->setMaximumBlockCount(100000);
     Core::OutputPaneManager::addPane(m_outputWidget, tr("Compile Output"));
 
     connect(BuildManager::instance(),
@@ -50,36 +53,25 @@ CompileOutputWindow::CompileOutputWindow(QObject *parent)
             this,
             &CompileOutputWindow::appendText);
     connect(BuildManager::instance(), &BuildManager::buildQueueFinished, this, [this](bool success) {
-        if (!success && m_outputWidget)
+        if (!m_outputWidget)
+            return;
+        m_outputWidget->flush();
+        if (!success)
             Core::OutputPaneManager::flashPane(m_outputWidget);
     });
 }
 
-QPlainTextEdit *CompileOutputWindow::outputWidget() const
+Core::OutputWindow *CompileOutputWindow::outputWidget() const
 {
     return m_outputWidget;
 }
 
 void CompileOutputWindow::appendText(const QString &text, BuildStep::OutputFormat format)
 {
-    if (Core::ICore::echoesToTerminal()) {
-        std::fputs(text.toLocal8Bit().constData(), stdout);
-        std::fflush(stdout);
-    }
-    if (!m_outputWidget)
-        return;
-
-    QScrollBar *scrollBar = m_outputWidget->verticalScrollBar();
-    const bool atBottom = scrollBar->value() == scrollBar->maximum();
-    QTextCursor cursor(m_outputWidget->document());
-    cursor.movePosition(QTextCursor::End);
-    // The document holds one block per line; a trailing line end starts the next one.
-    const QString body = text.endsWith('\n') ? text.chopped(1) : text;
-    cursor.insertText(body, charFormat(format));
-    if (text.endsWith('\n'))
-        cursor.insertBlock();
-    if (atBottom)
-        scrollBar->setValue(scrollBar->maximum());
+    if (Core::ICore::echoesToTerminal())
+        Core::TerminalOutput::writeOutput(text);
+    if (m_outputWidget)
+        m_outputWidget->appendText(text, charFormat(format));
 }
 
 void CompileOutputWindow::popUp()

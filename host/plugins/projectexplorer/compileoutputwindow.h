@@ -5,9 +5,9 @@
 #include <QObject>
 #include <QPointer>
 
-QT_BEGIN_NAMESPACE
-class QPlainTextEdit;
-QT_END_NAMESPACE
+namespace Core {
+class OutputWindow;
+}
 
 namespace ProjectExplorer {
 namespace Internal {
@@ -21,12 +21,12 @@ class CompileOutputWindow : public QObject
 public:
     explicit CompileOutputWindow(QObject *parent = nullptr);
 
-    QPlainTextEdit *outputWidget() const;
+    Core::OutputWindow *outputWidget() const;
     void appendText(const QString &text, BuildStep::OutputFormat format);
     void popUp();
 
 private:
-    QPointer<QPlainTextEdit> m_outputWidget;
+    QPointer<Core::OutputWindow> m_outputWidget;
 };
 
 } // namespace Internal

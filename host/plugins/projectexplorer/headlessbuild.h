@@ -11,35 +11,48 @@ class Project;
 namespace Internal {
 
 // Builds a project without user interaction: opens it, waits for its active target's parse and
-// then for the plug-ins to settle (they react to the parse, e.g. by inserting steps), builds the
-// active build configuration, closes the project (saving its settings) and reports the outcome.
+// then until the project has settled (no parse follower of the project, see
+// Project::addParseFollower(), has a timer running, e.g. a listener that inserts steps a while
+// after the parse), builds the active build configuration, closes the project (saving its
+// settings) and reports the outcome. On a terminal, the build's progress shows below the output.
 class HeadlessBuild : public QObject
 {
     Q_OBJECT
 
 public:
-    static const int defaultSettleTime = 2000;
-
-    explicit HeadlessBuild(const QString &projectPath,
-                           int settleTimeMs = defaultSettleTime,
-                           QObject *parent = nullptr);
+    explicit HeadlessBuild(const QString &projectPath, QObject *parent = nullptr);
 
     void start();
+    // Stops the build the way the Cancel action does; the outcome is a failure.
+    void cancel(const QString &reason);
+    // The build fails, whatever its steps report, for the reason given.
+    void fail(const QString &reason);
 
 signals:
     void finished(bool success);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void parsed(bool success);
+    void queueSettleCheck();
+    void buildWhenSettled();
+    QList<QObject *> objectsWithTimers() const;
+    void stopWatching();
+    void disconnectAll();
     void build();
+    void buildFinished(bool success);
     void end(bool success, const QString &message);
 
     const QString m_projectPath;
     QPointer<Project> m_project;
-    QTimer m_settleTimer;
     QTimer m_parseTimeout;
-    QMetaObject::Connection m_parseConnection;
-    QMetaObject::Connection m_buildConnection;
+    QList<QPointer<QObject>> m_watchedObjects;
+    QList<QMetaObject::Connection> m_connections;
+    bool m_settleCheckQueued = false;
+    bool m_canceled = false;
+    bool m_failed = false;
     bool m_ended = false;
 };
 

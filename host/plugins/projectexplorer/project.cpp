@@ -128,6 +128,27 @@ void Project::requestParse()
     }
 }
 
+void Project::addParseFollower(QObject *follower)
+{
+    if (follower && !m_parseFollowers.contains(follower))
+        m_parseFollowers.append(follower);
+}
+
+void Project::removeParseFollower(QObject *follower)
+{
+    m_parseFollowers.removeAll(follower);
+}
+
+QList<QObject *> Project::parseFollowers() const
+{
+    QList<QObject *> followers;
+    for (const QPointer<QObject> &follower : m_parseFollowers) {
+        if (follower)
+            followers.append(follower);
+    }
+    return followers;
+}
+
 Utils::FilePath Project::userSettingsFilePath() const
 {
     return m_projectFilePath.stringAppended(".user");

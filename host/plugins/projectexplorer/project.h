@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QVariantMap>
 
 namespace ProjectExplorer {
@@ -58,6 +59,13 @@ public:
 
     virtual QVariantMap toMap() const;
 
+    // Host: objects that act on this project's parses a while later, with a timer of their own
+    // that runs only while they have work pending (a platform's project listener). A headless
+    // build waits after the parse until none of them, nor their children, has a timer running.
+    void addParseFollower(QObject *follower);
+    void removeParseFollower(QObject *follower);
+    QList<QObject *> parseFollowers() const;
+
 signals:
     void displayNameChanged();
     void activeTargetChanged(ProjectExplorer::Target *target);
@@ -82,6 +90,7 @@ private:
     QString m_displayName;
     QList<Target *> m_targets;
     Target *m_activeTarget = nullptr;
+    QList<QPointer<QObject>> m_parseFollowers;
 };
 
 } // namespace ProjectExplorer

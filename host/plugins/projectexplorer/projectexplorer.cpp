@@ -2,10 +2,13 @@
 
 #include "buildconfiguration.h"
 #include "buildmanager.h"
+#include "buildprogresswidget.h"
 #include "buildsteplist.h"
 #include "buildstepspanel.h"
 #include "compileoutputwindow.h"
 #include "headlessbuild.h"
+#include "headlessdialoganswerer.h"
+#include "interruptwatcher.h"
 #include "kitmanager.h"
 #include "project.h"
 #include "projectexplorerconstants.h"
@@ -25,7 +28,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QMainWindow>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <cstdio>
@@ -129,6 +134,7 @@ bool ProjectExplorerPlugin::initialize(const QStringList &arguments, QString *er
     Q_UNUSED(errorMessage)
     parseArguments(arguments);
     d->outputWindow = new Internal::CompileOutputWindow(this);
+    Core::ICore::mainWindow()->statusBar()->addPermanentWidget(new Internal::BuildProgressWidget);
     createMenus();
     connect(ExtensionSystem::PluginManager::instance(),
             &ExtensionSystem::PluginManager::initializationDone,
@@ -254,12 +260,23 @@ void ProjectExplorerPlugin::startHeadlessBuild()
         exitLater(1);
         return;
     }
-    d->headlessBuild = new Internal::HeadlessBuild(d->headlessProjectPath,
-                                                   Internal::HeadlessBuild::defaultSettleTime,
-                                                   this);
+    d->headlessBuild = new Internal::HeadlessBuild(d->headlessProjectPath, this);
     connect(d->headlessBuild, &Internal::HeadlessBuild::finished, this, [](bool success) {
         exitLater(success ? 0 : 1);
     });
+    // Nobody answers a dialog here, and the user stops the build with a signal.
+    auto dialogs = new Internal::HeadlessDialogAnswerer(d->headlessBuild);
+    connect(dialogs,
+            &Internal::HeadlessDialogAnswerer::passPhraseRefused,
+            d->headlessBuild,
+            &Internal::HeadlessBuild::fail);
+    auto interrupts = new Internal::InterruptWatcher(d->headlessBuild);
+    connect(interrupts,
+            &Internal::InterruptWatcher::interrupted,
+            d->headlessBuild,
+            [this](const QString &signalName) {
+                d->headlessBuild->cancel(tr("%1 received: canceling the build...").arg(signalName));
+            });
     d->headlessBuild->start();
 }
 
