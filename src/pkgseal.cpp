@@ -92,6 +92,7 @@ RunResult Pkgseal::makeRequest(const RequestParameters &parameters)
 
 RunResult Pkgseal::requestFailure(const QString &reason)
 {
+    clearCancellation();
     emit addError(tr("Filed to generate CSR"));
     emit addError(reason);
     return {false, -1, {}, {}};

@@ -35,7 +35,8 @@ signals:
     void addError(const QString &error);
 
 protected:
-    OutputHandler outputHandler() const { return m_outputHandler; }
+    // An operation that fails before it runs any tool was not cancelled either.
+    void clearCancellation() { m_wasCancelled = false; }
     // Runs the command in the build container with the tool's output handler. A cancelled run
     // has failed, even when its process ended on its own at that moment.
     RunResult runTool(const QProcessEnvironment &environment, const QStringList &command);

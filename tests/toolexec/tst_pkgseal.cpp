@@ -351,6 +351,10 @@ void tst_Pkgseal::cancel()
     QCOMPARE(succeeded(result), stop == Stop::Nothing);
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(container().input(1).isEmpty());
+
+    // The next operation, failing before it runs anything, was not cancelled.
+    tool.generateRequest(request("Acme\tCorp", inWorkspace("r.csr"), inWorkspace("k.pem")));
+    QVERIFY(!tool.wasCancelled());
 }
 
 void tst_Pkgseal::requestWithExistingKey()
