@@ -12,23 +12,21 @@
 // The earlier tree runs the line counts up to --baseline-lines only (default 20000): before the
 // output was batched, 100,000 lines took minutes.
 
+#include "benchtree.h"
+
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
 #include <limits>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <ctime>
 
 namespace {
 
@@ -36,18 +34,12 @@ QTextStream out(stdout);
 
 const QList<int> lineCounts{0, 10000, 20000, 50000, 100000};
 
-[[noreturn]] void fail(const QString &message)
-{
-    QTextStream(stderr) << "bench_output: " << message << '\n';
-    std::exit(1);
-}
-
 void writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
         || file.write(content) != content.size())
-        fail("cannot write " + path);
+        benchFail("cannot write " + path);
 }
 
 struct Measure
@@ -69,66 +61,25 @@ qint64 wallClockNs()
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-// Runs a command with its standard error thrown away and its standard output read here, and
-// measures the time from its start, or from the wall-clock time in startFile once the command
-// has ended, to its end, and its peak memory.
+// Runs a command and measures its peak memory and the time from its start, or from the wall-clock
+// time in startFile once the command has ended, to its end.
 Measure run(const QStringList &command, const QString &workingDir, const QString &startFile = {})
 {
-    QList<QByteArray> words;
-    for (const QString &word : command)
-        words << QFile::encodeName(word);
-    std::vector<char *> argv;
-    for (QByteArray &word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const QByteArray folder = QFile::encodeName(workingDir);
-    int output[2];
-    if (::pipe(output) != 0)
-        fail("no pipe");
-
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(output[1], STDOUT_FILENO);
-        ::close(output[0]);
-        ::close(output[1]);
-        if (!::freopen("/dev/null", "w", stderr) || ::chdir(folder.constData()) != 0)
-            ::_exit(126);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(output[1]);
-    char buffer[65536];
-    while (::read(output[0], buffer, sizeof buffer) > 0) {
-    }
-    ::close(output[0]);
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    const qint64 elapsed = timer.nsecsElapsed();
-    const qint64 end = wallClockNs();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        fail(QString("%1 failed").arg(command.join(' ')));
+    const CommandRun commandRun = runCommand(command, workingDir);
     if (startFile.isEmpty())
-        return {elapsed / 1e9, usage.ru_maxrss};
+        return {commandRun.seconds, commandRun.peakKiB};
+    const qint64 end = wallClockNs();
     QFile start(startFile);
     if (!start.open(QIODevice::ReadOnly))
-        fail(QString("%1 never started %2").arg(command.join(' '), startFile));
-    return {(end - start.readAll().trimmed().toLongLong()) / 1e9, usage.ru_maxrss};
+        benchFail(QString("%1 never started %2").arg(command.join(' '), startFile));
+    return {(end - start.readAll().trimmed().toLongLong()) / 1e9, commandRun.peakKiB};
 }
 
 // A build tree with a demo SDK made by its own kelvara-sdk, and a second run command whose
 // pkgseal prints the lines of a file when it signs and nothing else; all other commands go to the
 // real build container.
-struct Tree
+struct Tree : BenchTree
 {
-    QString label;
-    QString buildDir;
-    QString sdk;
-
-    QString workspace() const { return sdk + "/workspace"; }
-    QString realRunCommand() const { return sdk + "/bin/run-kelvara-build"; }
     QString scriptedRunCommand() const { return sdk + "/bin/run-scripted-pkgseal"; }
     QString toolOutput() const { return sdk + "/tool-output.txt"; }
     QString signStart() const { return sdk + "/sign-start.txt"; }
@@ -151,7 +102,7 @@ struct Tree
     {
         QFile file(sdk + "/sdk.json");
         if (!file.open(QIODevice::ReadOnly))
-            fail("cannot read " + file.fileName());
+            benchFail("cannot read " + file.fileName());
         QJsonObject config = QJsonDocument::fromJson(file.readAll()).object();
         file.close();
         QJsonArray containers = config.value("containers").toArray();
@@ -165,12 +116,7 @@ struct Tree
 
 Tree makeTree(const QString &label, const QString &buildDir, const QString &tempDir)
 {
-    const Tree tree{label, QDir(buildDir).absolutePath(), tempDir + '/' + label};
-    QProcess sdk;
-    sdk.setProcessChannelMode(QProcess::MergedChannels);
-    sdk.start(tree.buildDir + "/bin/kelvara-sdk", {"create", tree.sdk});
-    if (!sdk.waitForFinished(-1) || sdk.exitCode() != 0)
-        fail("kelvara-sdk create failed: " + QString::fromLocal8Bit(sdk.readAll()));
+    const Tree tree{BenchTree::create(label, buildDir, tempDir)};
     writeFile(tree.scriptedRunCommand(),
               QString("#!/bin/sh\n"
                       "if [ \"$1\" = pkgseal ]; then\n"
@@ -179,7 +125,7 @@ Tree makeTree(const QString &label, const QString &buildDir, const QString &temp
                       "    exec cat '%2'\n"
                       "fi\n"
                       "exec '%3' \"$@\"\n")
-                  .arg(tree.signStart(), tree.toolOutput(), tree.realRunCommand())
+                  .arg(tree.signStart(), tree.toolOutput(), tree.runCommand())
                   .toUtf8());
     QFile::setPermissions(tree.scriptedRunCommand(), QFile::ReadOwner | QFile::ExeOwner);
     return tree;
@@ -194,13 +140,6 @@ QByteArray toolLines(int count)
     return lines;
 }
 
-QString figure(double seconds)
-{
-    if (seconds < 0.1)
-        return QString::number(seconds * 1000, 'f', 1) + " ms";
-    return QString::number(seconds, 'f', 3) + " s";
-}
-
 void printRow(const QString &work,
               const QList<Measure> &measures,
               double reference,
@@ -211,7 +150,7 @@ void printRow(const QString &work,
     for (const Measure &measure : measures) {
         QString cell = "not run";
         if (measure.seconds < std::numeric_limits<double>::max()) {
-            cell = figure(measure.seconds);
+            cell = figureText(measure.seconds);
             if (reference > 0)
                 cell += QString(" %1x").arg(measure.seconds / reference, 0, 'f', 1);
             if (withMemory)
@@ -219,18 +158,9 @@ void printRow(const QString &work,
         }
         out << qSetFieldWidth(28) << Qt::right << cell << qSetFieldWidth(0) << "  ";
     }
-    out << (reference > 0 ? figure(reference) + "  (" + referenceText + ')' : referenceText)
+    out << (reference > 0 ? figureText(reference) + "  (" + referenceText + ')' : referenceText)
         << '\n';
     out.flush();
-}
-
-void printHeader(const QList<Tree> &trees)
-{
-    out << qSetFieldWidth(48) << Qt::left << "Work" << qSetFieldWidth(0);
-    for (const Tree &tree : trees)
-        out << qSetFieldWidth(28) << Qt::right << tree.label + " (x ref)" << qSetFieldWidth(0)
-            << "  ";
-    out << "reference\n";
 }
 
 void measureToolOutput(const QList<Tree> &trees, int runs, int baselineLines)
@@ -282,10 +212,10 @@ void measureHeadlessBuild(const QList<Tree> &trees, int runs)
     const QString package = topDir + "/RPMS/noarch/hello-1.0-1.noarch.rpm";
     const QString docPackage = topDir + "/RPMS/noarch/hello-doc-1.0-1.noarch.rpm";
     const auto throughRunCommand = [&](const QStringList &command) {
-        return run(QStringList{reference.realRunCommand()} + command, reference.workspace()).seconds;
+        return run(QStringList{reference.runCommand()} + command, reference.workspace()).seconds;
     };
     for (const Tree &tree : trees)
-        tree.useRunCommand(tree.realRunCommand());
+        tree.useRunCommand(tree.runCommand());
     QList<Measure> measures;
     for (int i = 0; i < trees.size(); ++i)
         measures << Measure();
@@ -325,22 +255,13 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
-    QString baseline;
-    int runs = 3;
-    int baselineLines = 20000;
-    for (int i = 0; i + 1 < arguments.size(); ++i) {
-        if (arguments.at(i) == "--baseline")
-            baseline = arguments.takeAt(i + 1);
-        else if (arguments.at(i) == "--runs")
-            runs = std::max(3, arguments.takeAt(i + 1).toInt());
-        else if (arguments.at(i) == "--baseline-lines")
-            baselineLines = arguments.takeAt(i + 1).toInt();
-        else
-            continue;
-        arguments.removeAt(i--);
-    }
+    const QMap<QString, QString> options = takeOptions(arguments,
+                                                       {"--baseline", "--runs", "--baseline-lines"});
+    const QString baseline = options.value("--baseline");
+    const int runs = std::max(3, options.value("--runs", "3").toInt());
+    const int baselineLines = options.value("--baseline-lines", "20000").toInt();
     if (arguments.size() != 1)
-        fail(
+        benchFail(
             "Usage: bench_output BUILD_DIR [--baseline BUILD_DIR] [--runs N] [--baseline-lines N]");
 
     QTemporaryDir tempDir(QDir::tempPath() + "/bench-output-XXXXXX");
@@ -350,7 +271,7 @@ int main(int argc, char **argv)
 
     out << "Each figure is the minimum of " << runs
         << " runs, taken in turns with its reference; memory is the IDE's peak.\n\n";
-    printHeader(trees);
+    printTableHeader(out, {trees.cbegin(), trees.cend()}, 48, 28);
     measureToolOutput(trees, runs, baselineLines);
     measureHeadlessBuild(trees, runs);
     return 0;
