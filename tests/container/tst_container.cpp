@@ -3,10 +3,9 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <csignal>
 
 struct RunOutcome
 {
@@ -33,7 +32,6 @@ private slots:
     void readOnlyInside_data();
     void readOnlyInside();
     void writableOnlyWhereShared();
-    void killingRunCommandKillsTool();
     void failuresAreExplained_data();
     void failuresAreExplained();
 
@@ -82,7 +80,9 @@ void tst_Container::initTestCase()
     m_engine = root.filePath("engine");
     m_sdkKeys = root.filePath("keys");
     m_sdkCa = root.filePath("ca");
-    m_workspace = root.filePath("workspace");
+    // The workspace is configured through a symbolic link, as a home folder on another disk is.
+    m_workspace = root.filePath("workspace link");
+    QVERIFY(QFile::link(root.filePath("workspace"), m_workspace));
     m_otherShared = root.filePath("shared-2");
     for (const QString &file : QStringList{m_sdkKeys + "/developer-key.pem",
                                            m_sdkCa + "/root-ca.pem",
@@ -95,8 +95,7 @@ void tst_Container::initTestCase()
     config.engines = {{"kelvara-engine", m_engine, m_workspace},
                       {"second-engine", m_engine, m_otherShared},
                       {"gone-engine", m_engine, root.filePath("no-such-folder")}};
-    config.containers = {{"kelvara-build", "kelvara-engine", m_runCommand, {"NAMED_BY_SDK"}},
-                         {"orphan", "no-such-engine", m_runCommand}};
+    config.containers = {{"kelvara-build", "kelvara-engine", m_runCommand, {"NAMED_BY_SDK"}}};
     QString errorString;
     QVERIFY2(config.save(&errorString), qPrintable(errorString));
 }
@@ -147,7 +146,7 @@ void tst_Container::argumentsArriveUnchanged()
 }
 
 // Of the host's environment only what a build needs and what the SDK names gets in. The working
-// folder, here reached through a symbolic link, is seen at its path in the workspace.
+// folder is seen at its path in the workspace, though the kernel knows it by its real path.
 void tst_Container::environmentAndWorkingFolderArrive()
 {
     QProcessEnvironment host;
@@ -158,11 +157,9 @@ void tst_Container::environmentAndWorkingFolderArrive()
         host.insert(variable.section('=', 0, 0), variable.section('=', 1));
     host.insert("HOME", m_workspace);
     const QString subDir = m_workspace + "/sub dir";
-    const QString link = m_tempDir.filePath("link to sub dir");
-    QVERIFY(QFile::link(subDir, link));
     QProcess process;
     const QString script("pwd; env; touch \"$HOME/written\" && ls -A \"$HOME\"");
-    start(process, inContainer({"sh", "-c", script}), link, host);
+    start(process, inContainer({"sh", "-c", script}), subDir, host);
     QVERIFY(process.waitForFinished(120 * 1000));
     QCOMPARE(process.exitCode(), 0);
 
@@ -270,6 +267,8 @@ void tst_Container::readOnlyInside()
     QFile hostFile(QString(file).replace("/etc/keys/public", m_engine));
     QVERIFY(hostFile.open(QIODevice::ReadOnly));
     const QString newFile = QDir(folder).filePath("written-inside");
+    // Should the bind be writable after all, the file must not stay to fail later runs.
+    const auto removal = qScopeGuard([&] { QFile::remove(newFile); });
     const RunOutcome outcome = run({"sh", "-c", "cat \"$0\" && touch \"$1\"", file, newFile});
     QVERIFY2(outcome.exitCode != 0, qPrintable(newFile));
     QVERIFY2(outcome.error.contains("Read-only file system"), outcome.error.constData());
@@ -298,46 +297,6 @@ void tst_Container::writableOnlyWhereShared()
     QVERIFY(!QFile::exists(privateFile));
 }
 
-// The host process id of the process with the given command line, or an empty string.
-static QString findProcess(const QByteArray &commandLine)
-{
-    const QStringList entries = QDir("/proc").entryList(QDir::Dirs);
-    for (const QString &pid : entries) {
-        QFile cmdline("/proc/" + pid + "/cmdline");
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll() == commandLine)
-            return pid;
-    }
-    return {};
-}
-
-// Should the test fail, the tool that outlived its run command must not stay behind.
-struct ToolReaper
-{
-    ~ToolReaper()
-    {
-        if (findProcess(commandLine) == pid)
-            ::kill(pid.toInt(), SIGKILL);
-    }
-    QString pid;
-    QByteArray commandLine;
-};
-
-void tst_Container::killingRunCommandKillsTool()
-{
-    const QString seconds = QString("1000.%1").arg(QRandomGenerator::global()->bounded(1000000));
-    const QByteArray commandLine = QByteArray("sleep\0", 6) + seconds.toLatin1() + '\0';
-    QProcess process;
-    start(process, inContainer({"sleep", seconds}));
-    QVERIFY(process.waitForStarted(-1));
-    QTRY_VERIFY_WITH_TIMEOUT(!findProcess(commandLine).isEmpty(), 20000);
-
-    const ToolReaper reaper{findProcess(commandLine), commandLine};
-
-    process.kill();
-    QVERIFY(process.waitForFinished(120 * 1000));
-    QTRY_VERIFY_WITH_TIMEOUT(findProcess(commandLine).isEmpty(), 20000);
-}
-
 void tst_Container::failuresAreExplained_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -350,10 +309,7 @@ void tst_Container::failuresAreExplained_data()
                                  << "Cannot read the SDK configuration " + noSdk;
     QTest::newRow("unknown container")
         << inContainer({"true"}, "nosuch") << "" << 125
-        << "has no build container \"nosuch\" (known containers: kelvara-build, orphan)";
-    QTest::newRow("unknown engine")
-        << inContainer({"true"}, "orphan") << "" << 125
-        << "belongs to the engine \"no-such-engine\", which the SDK configuration";
+        << "has no build container \"nosuch\" (known containers: kelvara-build)";
     QTest::newRow("working folder outside")
         << inContainer({"true"}) << m_engine << 125
         << "The working folder " + m_engine + " is not inside the workspace";
