@@ -206,25 +206,25 @@ void PkgsealTest::initTestCase()
     m_encrypted = pki.createSigner("root", "locked", "client", false, Passphrase);
     m_oddlyNamed = pki.createSigner("root", "Subject of rpm", "client,Subject");
     m_limitSigners = pki.reissue("root", m_client, 64);
-    const auto expired = pki.reissue("root", m_developer, 1, "20200101000000Z", "20210101000000Z");
-    const auto notYetValid = pki.reissue("root",
-                                         m_developer,
-                                         1,
-                                         "20990101000000Z",
-                                         "20991231000000Z");
-    const auto expiredRoot = pki.reissue("root",
-                                         pki.authoritySigner("root"),
-                                         1,
-                                         "20200101000000Z",
-                                         "20210101000000Z");
-    QVERIFY2(m_limitSigners.size() == 64 && !expired.isEmpty() && !notYetValid.isEmpty()
-                 && !expiredRoot.isEmpty(),
+    const auto reissued =
+        [&](const TestPki::Signer &signer, const QString &from, const QString &to) {
+            const QList<TestPki::Signer> signers = pki.reissue("root", signer, 1, from, to);
+            return signers.isEmpty() ? TestPki::Signer() : signers.front();
+        };
+    m_expired = reissued(m_developer, "20200101000000Z", "20210101000000Z");
+    m_notYetValid = reissued(m_developer, "20990101000000Z", "20991231000000Z");
+    m_expiredRootBundle
+        = reissued(pki.authoritySigner("root"), "20200101000000Z", "20210101000000Z").certificate;
+    QVERIFY2(m_limitSigners.size() == 64 && !m_expiredRootBundle.isEmpty(),
              qPrintable(pki.errorString()));
-    m_expired = expired.front();
-    m_notYetValid = notYetValid.front();
-    m_expiredRootBundle = expiredRoot.front().certificate;
-    for (const TestPki::Signer &signer :
-         {m_developer, m_client, m_extraSigner, m_gost, m_encrypted, m_oddlyNamed})
+    for (const TestPki::Signer &signer : {m_developer,
+                                          m_client,
+                                          m_extraSigner,
+                                          m_gost,
+                                          m_encrypted,
+                                          m_oddlyNamed,
+                                          m_expired,
+                                          m_notYetValid})
         QVERIFY2(!signer.certificate.isEmpty(), qPrintable(pki.errorString()));
 
     m_signedPackage = copyOf(m_package, "signed.rpm");
