@@ -158,6 +158,7 @@ private slots:
     void concurrentSignersKeepEverySignature();
     void signingKeepsWhatTheUserSet_data();
     void signingKeepsWhatTheUserSet();
+    void readerSurvivesMutatedPackages();
 
 private:
     QString copyOf(const QString &package, const QString &name) const;
@@ -609,6 +610,27 @@ void PkgsealTest::signingKeepsWhatTheUserSet()
     char read[64] = {};
     QCOMPARE(::getxattr(path, "user.quillmark", read, sizeof(read)), ssize_t(value.size()));
     QCOMPARE(QByteArray(read), value);
+}
+
+// The reader's fuzz target, seeded with packages that hold 0, 1 and 2 signatures.
+void PkgsealTest::readerSurvivesMutatedPackages()
+{
+#ifndef FUZZER_PATH
+    QSKIP("The compiler cannot build the fuzz target.");
+#else
+    const QString twice = copyOf(m_signedPackage, "corpus/signed-2.rpm");
+    QVERIFY(sign(m_client, {twice}).succeeded());
+    const QString corpus = QFileInfo(twice).path();
+    QVERIFY(QFile::copy(m_package, corpus + "/unsigned.rpm")
+            && QFile::copy(m_signedPackage, corpus + "/signed-1.rpm"));
+    const TestProcess fuzzing
+        = TestProcess::run(FUZZER_PATH,
+                           {"-runs=20000", "-seed=1", "-max_len=131072", corpus},
+                           {},
+                           m_directory.path());
+    QVERIFY2(fuzzing.succeeded() && fuzzing.errorOutput.contains("Done 20000 runs"),
+             qPrintable(fuzzing.describe()));
+#endif
 }
 
 QTEST_GUILESS_MAIN(PkgsealTest)
