@@ -30,16 +30,26 @@ const char ExtensionsConfig[] = "[authority]\n"
                                 "organizationalUnitName=optional\n"
                                 "commonName=supplied\n";
 
+// The words of a command line; %1, %2... in them stand for the values, which may hold blanks.
+QStringList words(const QString &line, const QStringList &values = {})
+{
+    QStringList result = line.split(' ', Qt::SkipEmptyParts);
+    for (QString &word : result) {
+        for (int i = values.size(); i > 0; --i)
+            word.replace('%' + QString::number(i), values[i - 1]);
+    }
+    return result;
+}
+
 } // namespace
 
 TestPki::TestPki(const QString &directory)
     : m_directory(directory)
 {
-    QDir().mkpath(directory);
+    QDir().mkpath(path("issued"));
     QFile config(path("extensions.cnf"));
     if (config.open(QIODevice::WriteOnly))
         config.write(ExtensionsConfig);
-    QDir().mkpath(path("issued"));
     QFile(path("issued/index.txt")).open(QIODevice::WriteOnly);
 }
 
@@ -58,23 +68,9 @@ bool TestPki::openssl(const QStringList &arguments)
 
 bool TestPki::createAuthority(const QString &name)
 {
-    return openssl({"req",
-                    "-x509",
-                    "-newkey",
-                    "rsa:2048",
-                    "-nodes",
-                    "-keyout",
-                    path(name + "-key.pem"),
-                    "-out",
-                    bundle(name),
-                    "-subj",
-                    "/O=Test/CN=" + name,
-                    "-days",
-                    "30",
-                    "-extensions",
-                    "authority",
-                    "-config",
-                    path("extensions.cnf")});
+    return openssl(words("req -x509 -newkey rsa:2048 -nodes -keyout %1 -out %2 -subj /O=Test/CN=%3 "
+                         "-days 30 -extensions authority -config extensions.cnf",
+                         {path(name + "-key.pem"), bundle(name), name}));
 }
 
 QString TestPki::bundle(const QString &authority) const
@@ -89,44 +85,32 @@ TestPki::Signer TestPki::createSigner(const QString &authority,
                                       const QString &passphrase)
 {
     const Signer signer{path(name + "-key.pem"), path(name + "-cert.pem")};
-    const QStringList engine = gost ? QStringList{"-engine", "gost"} : QStringList();
-    QStringList keyCommand = {"genpkey"};
-    keyCommand += engine;
-    keyCommand += gost ? QStringList{"-algorithm", "gost2012_256", "-pkeyopt", "paramset:A"}
-                       : QStringList{"-algorithm", "rsa", "-pkeyopt", "rsa_keygen_bits:2048"};
-    keyCommand += {"-out", signer.key};
-    const QStringList passArguments = {"-pass", "pass:" + passphrase};
-    if (!passphrase.isEmpty())
-        keyCommand += QStringList{"-aes256"} + passArguments;
+    const QString engine = gost ? "-engine gost" : "";
+    const QString algorithm = gost ? "gost2012_256 -pkeyopt paramset:A"
+                                   : "rsa -pkeyopt rsa_keygen_bits:2048";
+    const QString encryption = passphrase.isEmpty() ? "" : "-aes256 -pass pass:%2";
+    const QString passIn = passphrase.isEmpty() ? "" : "-passin pass:%2";
     QString subject = "/O=Test";
     for (const QString &unit : organizationalUnits.split(',', Qt::SkipEmptyParts))
         subject += "/OU=" + unit;
     subject += "/CN=" + name;
-    QStringList requestCommand = QStringList{"req"} + engine;
-    requestCommand += {"-new", "-key", signer.key, "-subj", subject, "-out", path(name + ".csr")};
-    if (!passphrase.isEmpty())
-        requestCommand += {"-passin", "pass:" + passphrase};
-    const QStringList issueCommand = QStringList{"x509"} + engine
-                                     + QStringList{"-req",
-                                                   "-in",
-                                                   path(name + ".csr"),
-                                                   "-CA",
-                                                   bundle(authority),
-                                                   "-CAkey",
-                                                   path(authority + "-key.pem"),
-                                                   "-set_serial",
-                                                   QString::number(qHash(name)),
-                                                   "-days",
-                                                   "30",
-                                                   "-out",
-                                                   signer.certificate,
-                                                   "-extfile",
-                                                   path("extensions.cnf"),
-                                                   "-extensions",
-                                                   "signer"};
-    if (openssl(keyCommand) && openssl(requestCommand) && openssl(issueCommand))
-        return signer;
-    return {};
+    const QStringList values{signer.key,
+                             passphrase,
+                             subject,
+                             path(name + ".csr"),
+                             bundle(authority),
+                             path(authority + "-key.pem"),
+                             signer.certificate};
+    const bool made
+        = openssl(words("genpkey " + engine + " -algorithm " + algorithm + " -out %1 " + encryption,
+                        values))
+          && openssl(words("req " + engine + " -new -key %1 -subj %3 -out %4 " + passIn, values))
+          && openssl(words("x509 " + engine
+                               + " -req -in %4 -CA %5 -CAkey %6 -days 30 -out %7 -extfile "
+                                 "extensions.cnf -extensions signer -set_serial "
+                               + QString::number(qHash(name)),
+                           values));
+    return made ? signer : Signer();
 }
 
 TestPki::Signer TestPki::authoritySigner(const QString &authority) const
@@ -143,41 +127,22 @@ QList<TestPki::Signer> TestPki::reissue(const QString &authority,
     const Signer issuer = authoritySigner(authority);
     const bool selfSigned = signer.key == issuer.key;
     const QString request = signer.certificate + ".csr";
-    if (!openssl({"x509",
-                  "-x509toreq",
-                  "-in",
-                  signer.certificate,
-                  "-signkey",
-                  signer.key,
-                  "-out",
-                  request})) {
+    if (!openssl(words("x509 -x509toreq -in %1 -signkey %2 -out %3",
+                       {signer.certificate, signer.key, request})))
         return {};
-    }
-    QStringList validity = {"-days", "30"};
-    if (!start.isEmpty())
-        validity = QStringList{"-startdate", start, "-enddate", end};
+    const QString validity = start.isEmpty() ? QString("-days 30")
+                                             : "-startdate " + start + " -enddate " + end;
+    const QString issuing = selfSigned ? "-extensions authority -selfsign"
+                                       : "-extensions signer -cert %4";
     QList<Signer> signers;
     for (int i = 0; i < count; ++i) {
         const QString certificate = QString("%1-%2-%3.pem").arg(signer.certificate).arg(start).arg(i);
-        QStringList command = {"ca",
-                               "-batch",
-                               "-config",
-                               path("extensions.cnf"),
-                               "-keyfile",
-                               issuer.key,
-                               "-in",
-                               request,
-                               "-out",
-                               certificate,
-                               "-notext",
-                               "-preserveDN",
-                               "-extfile",
-                               path("extensions.cnf"),
-                               "-extensions",
-                               selfSigned ? "authority" : "signer"};
-        command += selfSigned ? QStringList{"-selfsign"} : QStringList{"-cert", issuer.certificate};
-        if (!openssl(command + validity))
+        if (!openssl(words("ca -batch -config extensions.cnf -keyfile %1 -in %2 -out %3 -notext "
+                           "-preserveDN -extfile extensions.cnf "
+                               + issuing + ' ' + validity,
+                           {issuer.key, request, certificate, issuer.certificate}))) {
             return {};
+        }
         signers.append({signer.key, certificate});
     }
     return signers;
