@@ -92,14 +92,13 @@ private slots:
 
     void packageLookedAtOnceItsPathSettles();
     void nothingRunsWithoutPackageOrOnReturn();
-    void addSignature();
+    void addAndRemoveSignatures();
     void pathsTheToolCannotUseAreRefused_data();
     void pathsTheToolCannotUseAreRefused();
     void failuresShowTheToolsReason_data();
     void failuresShowTheToolsReason();
     void outcomesClearedWhenTheirInputsChange_data();
     void outcomesClearedWhenTheirInputsChange();
-    void removeSignatureAfterTwo();
     void buttonsDisabledWhileRunning_data();
     void buttonsDisabledWhileRunning();
     void packageChosenWhileBusyIsLookedAtAfterwards();
@@ -329,8 +328,9 @@ void tst_SignDialogActions::nothingRunsWithoutPackageOrOnReturn()
     QVERIFY(m_dialog->isVisible());
 }
 
-// Signed with both pairs, the package is looked at again and each signature shown in its view.
-void tst_SignDialogActions::addSignature()
+// Signed with both pairs, the package is looked at again and each signature shown in its view;
+// without its signatures, it is looked at again too.
+void tst_SignDialogActions::addAndRemoveSignatures()
 {
     choosePackage(m_package);
     chooseKeys(true, true);
@@ -360,6 +360,21 @@ void tst_SignDialogActions::addSignature()
     QVERIFY(clientView->isVisible());
     QCOMPARE(clientView->toPlainText(), block("client", "client"));
     QCOMPARE(m_driver->summary("clientSignatureShortLabel"), summary("client", "client"));
+
+    m_harness->clearCalls();
+    m_driver->press("removeSignaturePushButton");
+
+    QCOMPARE(m_harness->calls(),
+             QStringList({"pkgseal delete " + m_package,
+                          "pkgseal verify " + m_package,
+                          "pkgseal dump " + m_package}));
+    const QString none = "No signatures found in package";
+    QCOMPARE(m_driver->browser("developerSignatureTextBrowser")->toPlainText(), none);
+    QCOMPARE(m_driver->summary("developerSignatureShortLabel"), none);
+    QVERIFY(clientView->isHidden());
+    QVERIFY(m_driver->summary("clientSignatureShortLabel").isEmpty());
+    QCOMPARE(m_driver->label("verifyLabel")->text(), QString("Could not verify signatures"));
+    QVERIFY(showsOk("signStateLabel"));
 }
 
 void tst_SignDialogActions::pathsTheToolCannotUseAreRefused_data()
@@ -553,31 +568,6 @@ void tst_SignDialogActions::outcomesClearedWhenTheirInputsChange()
     }
     if (cleared.contains("verifyIconLabel"))
         QVERIFY(m_driver->label("verifyLabel")->text().isEmpty());
-}
-
-void tst_SignDialogActions::removeSignatureAfterTwo()
-{
-    choosePackage(m_package);
-    chooseKeys(true, true);
-    m_driver->press("addSignaturePushButton");
-    QVERIFY(!m_driver->browser("clientSignatureTextBrowser")->isHidden());
-    m_harness->clearCalls();
-
-    m_driver->press("removeSignaturePushButton");
-
-    QCOMPARE(m_harness->calls(),
-             QStringList({"pkgseal delete " + m_package,
-                          "pkgseal verify " + m_package,
-                          "pkgseal dump " + m_package}));
-    const QString none = "No signatures found in package";
-    QCOMPARE(m_driver->browser("developerSignatureTextBrowser")->toPlainText(), none);
-    QCOMPARE(m_driver->summary("developerSignatureShortLabel"), none);
-    QVERIFY(m_driver->browser("clientSignatureTextBrowser")->isHidden());
-    QVERIFY(m_driver->browser("clientSignatureTextBrowser")->toPlainText().isEmpty());
-    QVERIFY(m_driver->summary("clientSignatureShortLabel").isEmpty());
-    QCOMPARE(m_driver->label("verifyLabel")->text(), QString("Could not verify signatures"));
-    QVERIFY(showsBroken("verifyIconLabel"));
-    QVERIFY(showsOk("signStateLabel"));
 }
 
 void tst_SignDialogActions::buttonsDisabledWhileRunning_data()
