@@ -24,7 +24,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -104,7 +103,6 @@ private slots:
     void packageChosenWhileBusyIsLookedAtAfterwards();
     void dumpText_data();
     void dumpText();
-    void withoutBuildContainer();
     void generationMessages();
     void generationKey_data();
     void generationKey();
@@ -706,37 +704,6 @@ void tst_SignDialogActions::dumpText()
     m_dialog->layout()->activate();
     QCoreApplication::processEvents();
     QCOMPARE(m_dialog->size(), size);
-}
-
-void tst_SignDialogActions::withoutBuildContainer()
-{
-    const QString reason = "Build containers not found!";
-    m_harness->sdk().setRunCommands({});
-    QVERIFY(m_harness->sdk().save());
-    const auto restoreContainer = qScopeGuard([this] {
-        m_harness->sdk().setRunCommands({m_harness->runCommand()});
-        m_harness->sdk().save();
-    });
-    m_driver->fillGeneration("Acme",
-                             m_harness->inWorkspace("key.pem"),
-                             m_harness->inWorkspace("req.csr"));
-    chooseKeys(true, true);
-
-    m_driver->choose("rpmPathChooser", m_package);
-    QTRY_COMPARE_WITH_TIMEOUT(m_driver->browser("developerSignatureTextBrowser")->toPlainText(),
-                              reason,
-                              deadline);
-    QCOMPARE(m_driver->label("verifyLabel")->text(), QString("Could not verify signatures"));
-    QVERIFY(showsBroken("verifyIconLabel"));
-    QCOMPARE(DialogDriver::shownToolTip(m_driver->label("verifyIconLabel")), reason);
-    m_driver->press("addSignaturePushButton");
-    QVERIFY(showsBroken("signStateLabel"));
-    QCOMPARE(m_driver->statusMessage(), "Failed to add signature: " + reason);
-    m_driver->press("genReqButton");
-    QVERIFY(showsBroken("generateLabel"));
-    QCOMPARE(m_driver->statusMessage(), "Failed to generate request: " + reason);
-    QCOMPARE(disabledButtons(), QStringList());
-    QCOMPARE(m_harness->calls(), QStringList());
 }
 
 void tst_SignDialogActions::generationMessages()
