@@ -7,17 +7,12 @@
 #   <sub>.exit  the exit code (0 when absent)
 #   <sub>.hold  "pkgseal <sub>" says "waiting for release" and waits until "release" exists,
 #               then prints "released" and leaves <sub>.released
-#   real        names the real pkgseal, which then runs instead
 here=$(dirname "$0")
 if [ "$1" != pkgseal ]; then
     exec "$@"
 fi
 
 printf '%s\n' "$*" >> "$here/calls.log"
-if [ -e "$here/real" ]; then
-    shift
-    exec "$(cat "$here/real")" "$@"
-fi
 sub=$2
 if [ -e "$here/$sub.hold" ]; then
     echo "waiting for release"

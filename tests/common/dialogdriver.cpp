@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,8 +13,6 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextDocument>
-
-#include "../common/testide.h"
 
 DialogDriver::DialogDriver(QDialog *dialog)
     : m_dialog(dialog)
@@ -151,12 +148,4 @@ QString DialogDriver::summary(const char *labelName) const
             return shown;
     }
     return whole;
-}
-
-bool DialogDriver::render(const QString &name) const
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    QCoreApplication::processEvents();
-    const QString folder = TestIde::buildDir() + "/tests/screenshots";
-    return QDir().mkpath(folder) && m_dialog->grab().save(folder + "/signdialog-" + name + ".png");
 }

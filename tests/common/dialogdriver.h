@@ -42,9 +42,6 @@ public:
     // The whole text of a signature summary label, which shows each line cut in the middle to its
     // width and holds the whole text as its tool tip; what the label shows when it does not.
     QString summary(const char *labelName) const;
-    // Lays the dialog out as the event loop would and saves it as
-    // <build>/tests/screenshots/signdialog-<name>.png; returns whether it was saved.
-    bool render(const QString &name) const;
 
     static bool showsPixmap(const QLabel *label, const QPixmap &expected);
     static bool showsNoPixmap(const QLabel *label);
