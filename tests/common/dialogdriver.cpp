@@ -1,10 +1,12 @@
 #include "dialogdriver.h"
 
+#include <testide.h>
 #include <utils/pathchooser.h>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -148,4 +150,12 @@ QString DialogDriver::summary(const char *labelName) const
             return shown;
     }
     return whole;
+}
+
+bool DialogDriver::render(const QString &name) const
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCoreApplication::processEvents();
+    const QString folder = TestIde::buildDir() + "/tests/screenshots";
+    return QDir().mkpath(folder) && m_dialog->grab().save(folder + "/signdialog-" + name + ".png");
 }

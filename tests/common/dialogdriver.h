@@ -43,6 +43,9 @@ public:
     // width and holds the whole text as its tool tip; what the label shows when it does not.
     QString summary(const char *labelName) const;
 
+    // Saves a picture of the dialog as build/tests/screenshots/signdialog-NAME.png.
+    bool render(const QString &name) const;
+
     static bool showsPixmap(const QLabel *label, const QPixmap &expected);
     static bool showsNoPixmap(const QLabel *label);
     // What a reader sees of the label's text, or of the widget's tool tip: markup that Qt would

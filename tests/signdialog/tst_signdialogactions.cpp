@@ -448,6 +448,8 @@ void tst_SignDialogActions::pathsTheToolCannotUseAreRefused()
     }
     QCOMPARE(m_harness->calls(), QStringList());
     QCOMPARE(disabledButtons(), QStringList());
+    if (QTest::currentDataTag() == QLatin1String("package outside"))
+        QVERIFY(m_driver->render("refused-outside-path"));
 }
 
 void tst_SignDialogActions::failuresShowTheToolsReason_data()
@@ -512,6 +514,8 @@ void tst_SignDialogActions::failuresShowTheToolsReason()
     QFile keyFile(key);
     QVERIFY(keyFile.open(QIODevice::ReadOnly));
     QCOMPARE(keyFile.readAll(), QByteArray("MY OWN KEY"));
+    if (failingCommand == "pkgseal sign")
+        QVERIFY(m_driver->render("failure-reason"));
 }
 
 void tst_SignDialogActions::outcomesClearedWhenTheirInputsChange_data()
@@ -704,6 +708,8 @@ void tst_SignDialogActions::dumpText()
     m_dialog->layout()->activate();
     QCoreApplication::processEvents();
     QCOMPARE(m_dialog->size(), size);
+    if (QTest::currentDataTag() == QLatin1String("long subjects"))
+        QVERIFY(m_driver->render("long-subjects"));
 }
 
 void tst_SignDialogActions::generationMessages()

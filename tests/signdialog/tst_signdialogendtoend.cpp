@@ -221,6 +221,7 @@ void tst_SignDialogEndToEnd::signVerifyDumpRemove()
     m_driver->showTabOf(m_driver->browser("clientSignatureTextBrowser"));
     QVERIFY(m_driver->browser("clientSignatureTextBrowser")->isVisible());
     QCOMPARE(m_dialog->size(), size);
+    QVERIFY(m_driver->render("three-signatures"));
 
     m_driver->choose("caCertificatePathChooser", workspaceFile("keys/other-ca.pem"));
     m_driver->press("verifySignaturePushButton");

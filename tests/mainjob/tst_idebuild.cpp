@@ -1,0 +1,251 @@
+// The real IDE in this process, with every plug-in, building as a user does: a flood of output
+// reaches the panes whole and in order, the compile output shows its last lines after a build, and
+// the main window shows the build's progress (a screenshot during the sign step of a 200-package
+// build in the real build container).
+
+#include <testide.h>
+#include <testsdk.h>
+
+#include <coreplugin/actionmanager/actionmanager.h>
+#include <coreplugin/actionmanager/command.h>
+#include <coreplugin/icore.h>
+#include <coreplugin/messagemanager.h>
+#include <coreplugin/outputpanemanager.h>
+#include <coreplugin/outputwindow.h>
+#include <pelk/sdk.h>
+#include <projectexplorer/buildconfiguration.h>
+#include <projectexplorer/buildmanager.h>
+#include <projectexplorer/buildsteplist.h>
+#include <projectexplorer/project.h>
+#include <projectexplorer/projectexplorer.h>
+#include <projectexplorer/projectexplorerconstants.h>
+#include <projectexplorer/session.h>
+#include <projectexplorer/target.h>
+#include <sdkconfig/sdkconfig.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QMainWindow>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+using namespace ProjectExplorer;
+
+namespace {
+
+const char SIGN_STEP_ID[] = "Quillmark.PkgsealStep";
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && file.write(content) == content.size();
+}
+
+QStringList linesStartingWith(const QString &text, const QString &start)
+{
+    QStringList lines;
+    for (const QString &line : text.split('\n')) {
+        if (line.startsWith(start))
+            lines.append(line);
+    }
+    return lines;
+}
+
+Core::OutputWindow *compileOutputPane()
+{
+    return Core::ICore::mainWindow()->findChild<Core::OutputWindow *>("compileOutputPlainTextEdit");
+}
+
+// An RPM spec file whose build prints lines; it makes one package and the subpackages asked for.
+QByteArray specText(const QString &name, const QByteArray &build, int subpackages = 0)
+{
+    QByteArray spec = QString("Name: %1\nVersion: 1.0\nRelease: 1\nSummary: Test\nLicense: MIT\n"
+                              "BuildArch: noarch\n%description\nTest.\n")
+                          .arg(name)
+                          .toUtf8();
+    for (int sub = 1; sub <= subpackages; ++sub)
+        spec += QString("%package p%1\nSummary: Sub %1\n%description p%1\nSub %1.\n")
+                    .arg(sub)
+                    .toUtf8();
+    spec += "%build\n" + build + "\n%install\nmkdir -p %{buildroot}/usr/share/" + name.toUtf8()
+            + "\ntouch %{buildroot}/usr/share/" + name.toUtf8() + "/main\n";
+    for (int sub = 1; sub <= subpackages; ++sub)
+        spec += "touch %{buildroot}/usr/share/" + name.toUtf8() + "/p" + QByteArray::number(sub)
+                + '\n';
+    spec += "%files\n/usr/share/" + name.toUtf8() + "/main\n";
+    for (int sub = 1; sub <= subpackages; ++sub)
+        spec += QString("%files p%1\n/usr/share/%2/p%1\n").arg(sub).arg(name).toUtf8();
+    return spec;
+}
+
+} // namespace
+
+class tst_IdeBuild : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void signingBuildShowsProgressAndItsEnd();
+    void floodOfLinesReachesThePanesWhole();
+
+private:
+    void useRunCommand(const QString &runCommand);
+    Project *openProject(const QString &name, const QByteArray &spec);
+    bool build(Project *project);
+
+    QTemporaryDir m_dir;
+    QString m_sdk;
+    QString m_scriptedRunCommand;
+    std::unique_ptr<TestIde> m_ide;
+};
+
+void tst_IdeBuild::initTestCase()
+{
+    for (const char *tool : {"pkgseal", "kelvara-run", "kelvara-sdk"}) {
+        if (!QFile::exists(TestIde::binDir() + '/' + tool))
+            QSKIP(qPrintable(QString("bin/%1 is not built").arg(tool)));
+    }
+    QString error;
+    m_sdk = TestSdk::createDemo(m_dir.filePath("sdk"), &error);
+    QVERIFY2(!m_sdk.isEmpty(), qPrintable(error));
+
+    // The scripted run command of the sign step's tests: pkgseal plays files, all else runs as is.
+    QVERIFY(QDir().mkpath(m_dir.filePath("scripted")));
+    m_scriptedRunCommand = m_dir.filePath("scripted/run-scripted");
+    QVERIFY(QFile::copy(qEnvironmentVariable("QUILLMARK_SOURCE_DIR")
+                            + "/tests/signstep/scriptedpkgseal.sh",
+                        m_scriptedRunCommand));
+    QVERIFY(QFile::setPermissions(m_scriptedRunCommand, QFile::ReadOwner | QFile::ExeOwner));
+
+    m_ide = std::make_unique<TestIde>(m_sdk);
+}
+
+void tst_IdeBuild::cleanupTestCase()
+{
+    m_ide.reset();
+}
+
+void tst_IdeBuild::useRunCommand(const QString &runCommand)
+{
+    SdkConfig::Configuration configuration;
+    QString error;
+    QVERIFY2(SdkConfig::Configuration::load(m_sdk, &configuration, &error), qPrintable(error));
+    configuration.containers[0].runCommand = runCommand;
+    QVERIFY2(configuration.save(&error), qPrintable(error));
+    QVERIFY(Pelk::Sdk::reload());
+}
+
+Project *tst_IdeBuild::openProject(const QString &name, const QByteArray &spec)
+{
+    const QString folder = m_sdk + "/workspace/" + name;
+    if (!QDir().mkpath(folder) || !writeFile(folder + '/' + name + ".spec", spec))
+        return nullptr;
+    Project *project = ProjectExplorerPlugin::openProject(folder).project();
+    if (!project || !project->activeTarget())
+        return nullptr;
+    // The plug-in's listener puts the sign step in after the parse.
+    BuildStepList *steps = project->activeTarget()->activeBuildConfiguration()->buildSteps();
+    if (!QTest::qWaitFor([steps] { return steps->contains(SIGN_STEP_ID); }, 20000))
+        return nullptr;
+    return project;
+}
+
+// Builds the project as the user does, with the Build action.
+bool tst_IdeBuild::build(Project *project)
+{
+    SessionManager::setStartupProject(project);
+    QSignalSpy finished(BuildManager::instance(), &BuildManager::buildQueueFinished);
+    Core::ActionManager::command(Constants::BUILD)->action()->trigger();
+    return (!finished.isEmpty() || finished.wait(600000)) && finished.first().first().toBool();
+}
+
+void tst_IdeBuild::signingBuildShowsProgressAndItsEnd()
+{
+    useRunCommand(m_sdk + "/bin/run-kelvara-build");
+    const int subpackages = 199; // and the main package: 200
+    Project *project = openProject("many", specText("many", "true", subpackages));
+    QVERIFY(project);
+
+    // A view of the main window during the sign step: when the step starts, and again when it
+    // reports that it is half done. The panes show only this build.
+    Core::OutputWindow *pane = compileOutputPane();
+    pane->flush();
+    pane->clear();
+    Core::MessageManager::text();
+    Core::MessageManager::outputWidget()->clear();
+    QMainWindow *window = Core::ICore::mainWindow();
+    auto label = window->findChild<QLabel *>("BuildProgressLabel");
+    QVERIFY(label);
+    QImage screenshot;
+    QString shownText;
+    bool halfDoneShown = false;
+    QObject context;
+    connect(BuildManager::instance(),
+            &BuildManager::buildProgress,
+            &context,
+            [&](int percent, const QString &text) {
+                if (!text.contains("RPM Sign (pkgseal)") || halfDoneShown)
+                    return;
+                halfDoneShown = percent >= 75;
+                pane->flush(); // as the user sees it a moment later
+                Core::MessageManager::text();
+                screenshot = window->grab().toImage();
+                shownText = label->text();
+            });
+    QVERIFY(build(project));
+    QVERIFY(!screenshot.isNull());
+    QVERIFY(QDir().mkpath(TestIde::buildDir() + "/tests/screenshots"));
+    QVERIFY(screenshot.save(TestIde::buildDir() + "/tests/screenshots/ide-build-progress.png"));
+    QVERIFY2(shownText.startsWith("Step 2 of 2: RPM Sign (pkgseal)"), qPrintable(shownText));
+    QCOMPARE(label->text(), QString("The build succeeded."));
+    pane->flush();
+    QVERIFY(pane->toPlainText().contains("Package sign completed successfully."));
+
+    // The tool's lines brought the message pane to the front; the user goes back to the output,
+    // which shows its last lines.
+    QVERIFY(!pane->isVisible());
+    window->findChild<QToolButton *>("Compile Output")->click();
+    const auto line = [pane](int y) { return pane->cursorForPosition({0, y}).blockNumber(); };
+    const int lastLine = pane->document()->blockCount() - 1;
+    QTRY_VERIFY(line(pane->viewport()->height() - 1) == lastLine && line(0) < lastLine - 3);
+}
+
+void tst_IdeBuild::floodOfLinesReachesThePanesWhole()
+{
+    useRunCommand(m_scriptedRunCommand);
+    const int count = 100000;
+    QStringList toolLines;
+    QStringList buildLines;
+    for (int i = 1; i <= count; ++i) {
+        toolLines.append(QString("tool line %1 of the sign step").arg(i));
+        buildLines.append(QString("build line %1").arg(i));
+    }
+    // The tool's output comes in chunks that cut lines anywhere.
+    QVERIFY(writeFile(m_dir.filePath("scripted/sign.out"), toolLines.join('\n').toUtf8() + '\n'));
+    Project *project = openProject("flood", specText("flood", "seq -f 'build line %%g' 1 100000"));
+    QVERIFY(project);
+
+    QVERIFY(build(project));
+    Core::OutputWindow *pane = compileOutputPane();
+    pane->flush();
+    const QString compileOutput = pane->toPlainText();
+    QCOMPARE(linesStartingWith(compileOutput, "build line "), buildLines);
+    QCOMPARE(linesStartingWith(compileOutput, "tool line "), toolLines);
+    QStringList messages;
+    for (const QString &line : toolLines)
+        messages.append("[I]\t" + line);
+    QCOMPARE(linesStartingWith(Core::MessageManager::text(), "[I]\ttool line "), messages);
+}
+
+QTEST_MAIN(tst_IdeBuild)
+
+#include "tst_idebuild.moc"
