@@ -28,6 +28,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 using namespace ProjectExplorer;
 
 using Finish = RecordingStep::Finish;
@@ -53,6 +55,7 @@ private slots:
     void progressShowsInTheMainWindow();
     void processStepHandsOnLinesAndExitCode_data();
     void processStepHandsOnLinesAndExitCode();
+    void processStepJoinsALineWrittenInParts();
     void paneShowsOutputWhileCancelKillsTheProcess();
     void paneFollowsOutputUnlessScrolledUp();
 
@@ -278,8 +281,7 @@ void tst_BuildManager::processStepHandsOnLinesAndExitCode_data()
     QTest::addColumn<QStringList>("lines");
 
     QTest::newRow("lines of both channels")
-        << "echo first; echo problem >&2; printf 'no line end'" << true
-        << QStringList({"first\n", "problem\n", "no line end\n"});
+        << "echo first; echo problem >&2" << true << QStringList({"first\n", "problem\n"});
     QTest::newRow("exit code") << "echo out; exit 3" << false
                                << QStringList({"out\n", "exited with code 3."});
     QTest::newRow("missing program")
@@ -305,6 +307,28 @@ void tst_BuildManager::processStepHandsOnLinesAndExitCode()
                                                   : added.join(QString()).contains(line);
         QVERIFY2(handedOn, qPrintable(added.join('|')));
     }
+}
+
+// A line that comes in two parts, the second without a line end, is handed on whole once.
+void tst_BuildManager::processStepJoinsALineWrittenInParts()
+{
+    const QString go = m_dir.filePath("go");
+    QCOMPARE(mkfifo(QFile::encodeName(go).constData(), 0600), 0);
+    // One write holds the first line and the start of the second; the rest waits for the test.
+    ShellStep *step = addShellStep(
+        QString("printf 'first\\nno '; read answer < '%1'; printf 'line end'").arg(go));
+    QStringList added;
+    connect(step, &BuildStep::addOutput, this, [&added](const QString &text) { added << text; });
+    QSignalSpy finished(BuildManager::instance(), &BuildManager::buildQueueFinished);
+    QVERIFY(BuildManager::buildList(m_list));
+    QTRY_VERIFY_WITH_TIMEOUT(added.contains("first\n"), 30000);
+
+    QFile answer(go);
+    QVERIFY(answer.open(QIODevice::WriteOnly));
+    answer.write("\n");
+    answer.close();
+    QVERIFY(finished.wait(30000));
+    QVERIFY2(added.contains("no line end\n"), qPrintable(added.join('|')));
 }
 
 void tst_BuildManager::paneShowsOutputWhileCancelKillsTheProcess()
