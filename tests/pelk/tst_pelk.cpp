@@ -10,6 +10,7 @@
 
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -95,14 +96,23 @@ void PelkTest::followsAtomicReplacementOfTheFile()
     QVERIFY(second);
     QSignalSpy spy(second, &BuildEngine::sharedSrcPathChanged);
 
-    // Saved without telling the IDE: the plug-in's watch on sdk.json must see it, also the
-    // second time, after the first save replaced the watched file.
-    for (const QString &folder : {m_otherFolder.path() + "/a", m_otherFolder.path() + "/b"}) {
-        m_sdk->setSharedSrcPath("second-engine", folder);
-        QString errorString;
-        QVERIFY2(m_sdk->configuration().save(&errorString), qPrintable(errorString));
-        QTRY_COMPARE_WITH_TIMEOUT(second->sharedSrcPath().toString(), folder, 20000);
-    }
+    // Saved without telling the IDE, first by replacing the file, then by writing into the new
+    // one: the plug-in's watch on sdk.json must follow the file that replaced the watched one.
+    const QString a = m_otherFolder.path() + "/a";
+    const QString b = m_otherFolder.path() + "/b";
+    m_sdk->setSharedSrcPath("second-engine", a);
+    QString errorString;
+    QVERIFY2(m_sdk->configuration().save(&errorString), qPrintable(errorString));
+    QTRY_COMPARE_WITH_TIMEOUT(second->sharedSrcPath().toString(), a, 20000);
+
+    QFile file(m_sdk->path() + "/sdk.json");
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const QByteArray text = file.readAll().replace(a.toUtf8(), b.toUtf8());
+    QVERIFY(file.seek(0) && file.write(text) == text.size()); // same length: one write in place
+    file.close();
+    QTRY_COMPARE_WITH_TIMEOUT(second->sharedSrcPath().toString(),
+                              m_otherFolder.path() + "/b",
+                              20000);
     QCOMPARE(spy.count(), 2);
 }
 
