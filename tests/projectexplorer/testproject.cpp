@@ -11,7 +11,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QPointer>
 #include <QTimer>
 
 using namespace ProjectExplorer;
@@ -30,26 +29,17 @@ Utils::Id TestProject::deviceType()
     return "Test.Device.Type";
 }
 
-static Kit *kitWithDeviceType(Utils::Id kitId, const QString &name, Utils::Id deviceType)
+Kit *TestProject::testKit()
 {
+    const Utils::Id kitId = "Test.Kit";
     if (Kit *existing = KitManager::kit(kitId))
         return existing;
     return KitManager::registerKit(
-        [name, deviceType](Kit *k) {
-            k->setUnexpandedDisplayName(name);
-            DeviceTypeKitAspect::setDeviceTypeId(k, deviceType);
+        [](Kit *k) {
+            k->setUnexpandedDisplayName("Test Kit");
+            DeviceTypeKitAspect::setDeviceTypeId(k, deviceType());
         },
         kitId);
-}
-
-Kit *TestProject::testKit()
-{
-    return kitWithDeviceType("Test.Kit", "Test Kit", deviceType());
-}
-
-Kit *TestProject::otherKit()
-{
-    return kitWithDeviceType("Test.OtherKit", "Other Kit", "Test.OtherDevice.Type");
 }
 
 TestProject::TestProject(const Utils::FilePath &fileName)

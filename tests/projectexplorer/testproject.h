@@ -32,7 +32,6 @@ public:
     static Utils::Id projectId();
     static Utils::Id deviceType();
     static ProjectExplorer::Kit *testKit();
-    static ProjectExplorer::Kit *otherKit();
 
     explicit TestProject(const Utils::FilePath &fileName);
 

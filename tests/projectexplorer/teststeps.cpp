@@ -1,12 +1,8 @@
 #include "teststeps.h"
 
-#include <projectexplorer/processparameters.h>
-
-#include <QLabel>
 #include <QTimer>
 
 QStringList RecordingStep::journal;
-QVariantMap RecordingStep::lastRestoredMap;
 
 RecordingStep::RecordingStep(ProjectExplorer::BuildStepList *bsl, Utils::Id id)
     : ProjectExplorer::BuildStep(bsl, id)
@@ -14,7 +10,6 @@ RecordingStep::RecordingStep(ProjectExplorer::BuildStepList *bsl, Utils::Id id)
 
 bool RecordingStep::fromMap(const QVariantMap &map)
 {
-    lastRestoredMap = map;
     name = map.value("Test.Name").toString();
     return BuildStep::fromMap(map);
 }
@@ -32,13 +27,6 @@ bool RecordingStep::init()
     return initResult;
 }
 
-QWidget *RecordingStep::createConfigWidget()
-{
-    auto label = new QLabel("settings of " + name);
-    label->setObjectName("recordingStepWidget");
-    return label;
-}
-
 void RecordingStep::doRun()
 {
     journal << "run " + name;
@@ -54,7 +42,10 @@ void RecordingStep::doRun()
         break;
     case Finish::Twice:
         emit finished(result);
-        QTimer::singleShot(0, this, [this, result] { emit finished(!result); });
+        QTimer::singleShot(0, this, [this, result] {
+            journal << "again " + name;
+            emit finished(!result);
+        });
         break;
     case Finish::OnCancelOnly:
         break;
@@ -85,24 +76,4 @@ ShellStep::ShellStep(ProjectExplorer::BuildStepList *bsl, Utils::Id id)
 void ShellStep::setScript(const QString &script)
 {
     setCommandLineProvider([script] { return Utils::CommandLine("/bin/sh", {"-c", script}); });
-}
-
-void ShellStep::processStarted()
-{
-    hooks << "started";
-    AbstractProcessStep::processStarted();
-}
-
-void ShellStep::processFinished(int exitCode, QProcess::ExitStatus status)
-{
-    hooks << QString("finished %1 %2")
-                 .arg(exitCode)
-                 .arg(status == QProcess::NormalExit ? "normal" : "crash");
-    AbstractProcessStep::processFinished(exitCode, status);
-}
-
-void ShellStep::processStartupFailed()
-{
-    hooks << "startup failed";
-    AbstractProcessStep::processStartupFailed();
 }

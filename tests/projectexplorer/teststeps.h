@@ -5,7 +5,6 @@
 
 #include <QEventLoop>
 #include <QStringList>
-#include <QVariantMap>
 
 // A build step that records what the host does with it into a shared journal and reports its
 // end the way a test asks for.
@@ -17,7 +16,7 @@ public:
     enum class Finish {
         Later,        // finished(result) from the event loop
         InsideRun,    // finished(result) before run() returns
-        Twice,        // finished(result) inside run() and finished(!result) again later
+        Twice,        // finished(result) inside run(), finished(!result) later (journal "again x")
         OnCancelOnly, // nothing until cancelled; doCancel() reports finished(false)
         // run() waits in an event loop of its own until cancelled, as a step that waits for a
         // tool does; doCancel() reports finished(false) at once, and run() returns after the
@@ -28,7 +27,6 @@ public:
     RecordingStep(ProjectExplorer::BuildStepList *bsl, Utils::Id id);
 
     static QStringList journal;
-    static QVariantMap lastRestoredMap;
 
     QString name;
     bool initResult = true;
@@ -41,14 +39,13 @@ public:
     bool init() override;
 
 private:
-    QWidget *createConfigWidget() override;
     void doRun() override;
     void doCancel() override;
 
     QEventLoop *m_nestedLoop = nullptr;
 };
 
-// A process step whose command line the test sets.
+// A process step that runs a shell script.
 class ShellStep : public ProjectExplorer::AbstractProcessStep
 {
     Q_OBJECT
@@ -57,16 +54,9 @@ public:
     ShellStep(ProjectExplorer::BuildStepList *bsl, Utils::Id id);
 
     void setScript(const QString &script);
-
-    QStringList hooks; // the process hooks in the order the base class called them
-
-private:
-    void processStarted() override;
-    void processFinished(int exitCode, QProcess::ExitStatus status) override;
-    void processStartupFailed() override;
 };
 
-// A factory the test configures through its public setters.
+// A factory for the steps of the tests.
 class TestStepFactory : public ProjectExplorer::BuildStepFactory
 {
 public:
@@ -78,10 +68,4 @@ public:
         factory->setDisplayName(displayName);
         return factory;
     }
-
-    using ProjectExplorer::BuildStepFactory::setFlags;
-    using ProjectExplorer::BuildStepFactory::setRepeatable;
-    using ProjectExplorer::BuildStepFactory::setSupportedDeviceType;
-    using ProjectExplorer::BuildStepFactory::setSupportedProjectType;
-    using ProjectExplorer::BuildStepFactory::setSupportedStepList;
 };

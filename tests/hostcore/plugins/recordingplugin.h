@@ -5,11 +5,8 @@
 #include <QCoreApplication>
 #include <QVariant>
 
-#include <cstdio>
-
 // A plug-in for the plug-in manager's tests. It records what happens to it in the application
-// property "pluginEvents" ("<Name>: <event>"), and prints each event to stdout when
-// QUILLMARK_TEST_PLUGIN_ECHO is set (for tests that run the IDE as a process).
+// property "pluginEvents" ("<Name>: <event>").
 class RecordingPlugin : public ExtensionSystem::IPlugin
 {
 public:
@@ -22,16 +19,14 @@ public:
     bool initialize(const QStringList &arguments, QString *errorString) override
     {
         record(QLatin1String("initialize ") + arguments.join(QLatin1Char(' ')));
-        if (m_failInitialize) {
+        if (m_failInitialize)
             *errorString = QLatin1String("deliberate failure");
-            return false;
-        }
-        return true;
+        return !m_failInitialize;
     }
     void extensionsInitialized() override { record(QLatin1String("extensionsInitialized")); }
     bool delayedInitialize() override
     {
-        record(QLatin1String("delayedInitialize sdk=") + qEnvironmentVariable("KELVARA_SDK_DIR"));
+        record(QLatin1String("delayedInitialize"));
         return true;
     }
     ShutdownFlag aboutToShutdown() override
@@ -43,14 +38,9 @@ public:
 private:
     void record(const QString &event) const
     {
-        const QString line = m_name + QLatin1String(": ") + event;
         QStringList events = qApp->property("pluginEvents").toStringList();
-        events.append(line);
+        events.append(m_name + QLatin1String(": ") + event);
         qApp->setProperty("pluginEvents", events);
-        if (qEnvironmentVariableIsSet("QUILLMARK_TEST_PLUGIN_ECHO")) {
-            printf("%s\n", qPrintable(line));
-            fflush(stdout);
-        }
     }
 
     QString m_name;
