@@ -8,6 +8,9 @@
 #   SIGTERM, replaced            the same, stopped by a catchable signal
 #   SIGTERM, named file          the same without /proc (as root only), so that pkgseal falls back
 #                                to a named temporary file, as on file systems without unnamed ones
+#   SIGTERM, 200 named files     the same with 200 small packages in one call, whose workers make
+#                                their temporary files while the signal arrives (checks only that
+#                                no temporary file is left)
 # Usage: bench/pkgseal/kill-loop.sh BUILD_DIR [ROUNDS]   (ROUNDS per way, default 100)
 set -euo pipefail
 
@@ -25,9 +28,10 @@ openssl req -newkey rsa:2048 -nodes -keyout key.pem -out signer.csr \
 openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca-key.pem -set_serial 1 -days 2 \
     -out cert.pem 2>/dev/null
 
-mkdir -p rpmbuild/SPECS
-cat >rpmbuild/SPECS/bulky.spec <<END
-Name: bulky
+build_package() { # name, payload bytes: prints the package's path
+    mkdir -p rpmbuild/SPECS
+    cat >"rpmbuild/SPECS/$1.spec" <<END
+Name: $1
 Version: 1.0
 Release: 1
 Summary: Kill loop package
@@ -36,14 +40,17 @@ BuildArch: noarch
 %description
 Kill loop package.
 %install
-mkdir -p %{buildroot}/usr/share/bulky
-head -c 67108864 /dev/urandom > %{buildroot}/usr/share/bulky/data
+mkdir -p %{buildroot}/usr/share/$1
+head -c $2 /dev/urandom > %{buildroot}/usr/share/$1/data
 %files
-/usr/share/bulky/data
+/usr/share/$1/data
 END
-rpmbuild -bb --quiet --define "_topdir $work_dir/rpmbuild" --define "_binary_payload w0.ufdio" \
-    rpmbuild/SPECS/bulky.spec >/dev/null 2>&1
-original=$work_dir/rpmbuild/RPMS/noarch/bulky-1.0-1.noarch.rpm
+    rpmbuild -bb --quiet --define "_topdir $work_dir/rpmbuild" \
+        --define "_binary_payload w0.ufdio" "rpmbuild/SPECS/$1.spec" >/dev/null 2>&1
+    echo "$work_dir/rpmbuild/RPMS/noarch/$1-1.0-1.noarch.rpm"
+}
+original=$(build_package bulky 67108864)
+small=$(build_package small 20000)
 original_hash=$(sha256sum <"$original")
 mkdir target
 
@@ -114,9 +121,37 @@ kill_loop() { # label, signal, second name (0/1), named temporary file (0/1)
         "${count[unchanged]}" "${count[signed]}" "${count[damaged]}"
 }
 
+# Many small packages, each with a second name, signed in one call without /proc.
+kill_batch_loop() {
+    local label="SIGTERM, 200 named files"
+    if [ "$(id -u)" != 0 ]; then
+        printf '%-32s skipped: hiding /proc needs root\n' "$label"
+        return
+    fi
+    local left=0
+    for _ in $(seq "$rounds"); do
+        rm -rf batch second-names
+        mkdir batch second-names
+        for i in $(seq 200); do
+            cp "$small" "batch/p$i.rpm"
+            ln "batch/p$i.rpm" "second-names/p$i.rpm"
+        done
+        unshare -m sh -c 'mount -t tmpfs none /proc && exec "$0" "$@"' \
+            "$pkgseal" sign -k key.pem -c cert.pem batch/*.rpm >/dev/null 2>&1 &
+        local pid=$!
+        sleep "0.$((RANDOM % 3))$((RANDOM % 10))$((RANDOM % 10))"
+        kill -TERM "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        left=$((left + $(find batch -name '.pkgseal-*' | wc -l)))
+    done
+    damaged_total=$((damaged_total + left))
+    printf '%-32s %5d runs: %5d temporary files left\n' "$label" "$rounds" "$left"
+}
+
 echo "Killing pkgseal while it signs a package of $(stat -c %s "$original") bytes:"
 kill_loop "SIGKILL, written in place" KILL 0 0
 kill_loop "SIGKILL, replaced" KILL 1 0
 kill_loop "SIGTERM, replaced" TERM 1 0
 kill_loop "SIGTERM, named file" TERM 1 1
+kill_batch_loop
 [ "$damaged_total" = 0 ]

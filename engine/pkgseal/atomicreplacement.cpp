@@ -25,9 +25,10 @@ namespace {
 
 const char TemporaryPrefix[] = "/.pkgseal-";
 
-// Names of named temporary files, for the signal handler: a slot is free (0), being filled (1)
-// or holds a name to remove (2). Replacements are made by one batch at a time, so the slots are
-// many more than can be in use.
+// Names of named temporary files, for the signal handler: a slot is free, claimed, its file being
+// created, or holds a name to remove. Replacements are made by one batch at a time, so the slots
+// are many more than can be in use.
+enum SlotState { Free, Claimed, Creating, Created };
 const int SlotCount = 256;
 char g_temporaryNames[SlotCount][PATH_MAX + 1];
 std::atomic<int> g_slotStates[SlotCount];
@@ -36,7 +37,11 @@ std::set<std::string> g_pendingDirectories;
 void removeTemporaryFiles(int signalNumber)
 {
     for (int i = 0; i < SlotCount; ++i) {
-        if (g_slotStates[i].load() == 2)
+        // A file is being created by another thread, which blocks every signal meanwhile: wait
+        // the moment until it is known whether the file exists.
+        while (g_slotStates[i].load() == Creating) {
+        }
+        if (g_slotStates[i].load() == Created)
             ::unlink(g_temporaryNames[i]);
     }
     ::signal(signalNumber, SIG_DFL);
@@ -98,7 +103,7 @@ AtomicReplacement::~AtomicReplacement()
     if (m_slot >= 0) {
         if (!m_committed)
             ::unlink(m_temporaryPath.c_str());
-        g_slotStates[m_slot].store(0);
+        g_slotStates[m_slot].store(Free);
     }
 }
 
@@ -129,8 +134,8 @@ void AtomicReplacement::openNamed(const std::string &directory)
 {
     installSignalCleanup();
     for (int i = 0; i < SlotCount && m_slot < 0; ++i) {
-        int expected = 0;
-        if (g_slotStates[i].compare_exchange_strong(expected, 1))
+        int expected = Free;
+        if (g_slotStates[i].compare_exchange_strong(expected, Claimed))
             m_slot = i;
     }
     if (m_slot < 0)
@@ -141,13 +146,13 @@ void AtomicReplacement::openNamed(const std::string &directory)
             throw SealError("path too long");
         std::memcpy(g_temporaryNames[m_slot], m_temporaryPath.c_str(), m_temporaryPath.size() + 1);
         const SignalBlocker blocker;
+        g_slotStates[m_slot].store(Creating);
         m_fd = ::open(m_temporaryPath.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
-        if (m_fd >= 0)
-            g_slotStates[m_slot].store(2);
+        g_slotStates[m_slot].store(m_fd >= 0 ? Created : Claimed);
     } while (m_fd < 0 && errno == EEXIST);
     if (m_fd < 0) {
         const int error = errno;
-        g_slotStates[m_slot].store(0);
+        g_slotStates[m_slot].store(Free);
         m_slot = -1;
         throw SealError(std::string("cannot create a temporary file in ") + directory + ": "
                         + std::strerror(error));
