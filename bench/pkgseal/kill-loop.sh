@@ -13,6 +13,7 @@
 #                                no temporary file is left)
 # Usage: bench/pkgseal/kill-loop.sh BUILD_DIR [ROUNDS]   (ROUNDS per way, default 100)
 set -euo pipefail
+here=$(dirname "$(realpath "$0")")
 
 build_dir=$(realpath "${1:?Usage: $0 BUILD_DIR [ROUNDS]}")
 rounds=${2:-100}
@@ -20,35 +21,9 @@ pkgseal=$build_dir/bin/pkgseal
 work_dir=$(mktemp -d "${TMPDIR:-/tmp}/pkgseal-kill.XXXXXX")
 trap 'rm -rf "$work_dir"' EXIT
 cd "$work_dir"
+source "$here/bench-files.sh"
 
-openssl req -x509 -newkey rsa:2048 -nodes -keyout ca-key.pem -out ca.pem -days 2 \
-    -subj "/CN=Kill CA" -addext "basicConstraints=critical,CA:TRUE" 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -keyout key.pem -out signer.csr \
-    -subj "/O=Kill/OU=developer/CN=Kill signer" 2>/dev/null
-openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca-key.pem -set_serial 1 -days 2 \
-    -out cert.pem 2>/dev/null
-
-build_package() { # name, payload bytes: prints the package's path
-    mkdir -p rpmbuild/SPECS
-    cat >"rpmbuild/SPECS/$1.spec" <<END
-Name: $1
-Version: 1.0
-Release: 1
-Summary: Kill loop package
-License: MIT
-BuildArch: noarch
-%description
-Kill loop package.
-%install
-mkdir -p %{buildroot}/usr/share/$1
-head -c $2 /dev/urandom > %{buildroot}/usr/share/$1/data
-%files
-/usr/share/$1/data
-END
-    rpmbuild -bb --quiet --define "_topdir $work_dir/rpmbuild" \
-        --define "_binary_payload w0.ufdio" "rpmbuild/SPECS/$1.spec" >/dev/null 2>&1
-    echo "$work_dir/rpmbuild/RPMS/noarch/$1-1.0-1.noarch.rpm"
-}
+make_signer
 original=$(build_package bulky 67108864)
 small=$(build_package small 20000)
 original_hash=$(sha256sum <"$original")

@@ -9,6 +9,7 @@
 # writes. Needs rpm (rpmbuild, rpmsign, rpmkeys), gnupg, openssl and GNU time.
 # Usage: bench/pkgseal/run-benchmarks.sh BUILD_DIR [BEFORE_BUILD_DIR] [WORK_DIR]
 set -euo pipefail
+here=$(dirname "$(realpath "$0")")
 
 build_dir=$(realpath "${1:?Usage: $0 BUILD_DIR [BEFORE_BUILD_DIR] [WORK_DIR]}")
 before_dir=${2:+$(realpath "$2")}
@@ -18,6 +19,7 @@ pkgseal=$build_dir/bin/pkgseal
 before=${before_dir:+$before_dir/bin/pkgseal}
 mkdir -p "$work_dir"
 cd "$work_dir"
+source "$here/bench-files.sh"
 echo "Working in $work_dir, $runs runs of each"
 
 # best LABEL PREPARE COMMAND...: runs PREPARE (untimed), then COMMAND, RUNS times; sets
@@ -44,36 +46,8 @@ seconds_of() { echo "${results[$1]:-- -}" | cut -d' ' -f1; }
 kib_of() { echo "${results[$1]:-- -}" | cut -d' ' -f2; }
 ratio() { awk "BEGIN { if (\"$1\" == \"-\" || \"$2\" == \"-\" || $2 == 0) print \"-\"; else printf \"%.2fx\", $1 / $2 }"; }
 
-build_package() { # name, payload bytes
-    local top=$work_dir/rpmbuild-$1
-    mkdir -p "$top/SPECS"
-    cat >"$top/SPECS/$1.spec" <<END
-Name: $1
-Version: 1.0
-Release: 1
-Summary: Benchmark package
-License: MIT
-BuildArch: noarch
-%description
-Benchmark package.
-%install
-mkdir -p %{buildroot}/usr/share/$1
-head -c $2 /dev/urandom > %{buildroot}/usr/share/$1/data
-%files
-/usr/share/$1/data
-END
-    rpmbuild -bb --quiet --define "_topdir $top" --define "_binary_payload w0.ufdio" \
-        "$top/SPECS/$1.spec" >/dev/null 2>&1
-    echo "$top/RPMS/noarch/$1-1.0-1.noarch.rpm"
-}
-
 echo "Making keys and packages..."
-openssl req -x509 -newkey rsa:2048 -nodes -keyout ca-key.pem -out ca.pem -days 2 \
-    -subj "/CN=Bench CA" -addext "basicConstraints=critical,CA:TRUE" 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -keyout key.pem -out signer.csr \
-    -subj "/O=Bench/OU=developer/CN=Bench signer" 2>/dev/null
-openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca-key.pem -set_serial 1 -days 2 \
-    -out cert.pem 2>/dev/null
+make_signer
 export GNUPGHOME=$work_dir/gnupg
 mkdir -p -m 700 "$GNUPGHOME"
 gpg --batch --quiet --passphrase '' --quick-gen-key "Bench <bench@example.invalid>" rsa2048 sign never
