@@ -1,6 +1,7 @@
 // The whole road of a build: the IDE builds the demo project in the build container, and the
 // sign step that the IDE inserted signs its packages with the real pkgseal in the sandbox.
 
+#include <testide.h>
 #include <testsdk.h>
 
 #include <QDirIterator>
@@ -25,11 +26,6 @@
 namespace {
 
 const char DOCUMENTATION_URL[] = "https://quillmark.kelvara.dev/docs/package-signing";
-
-QString binDir()
-{
-    return qEnvironmentVariable("QUILLMARK_BUILD_DIR") + "/bin";
-}
 
 struct ProcessResult
 {
@@ -169,19 +165,12 @@ void editSignSteps(QJsonValue &value, const std::function<void(QJsonObject &)> &
     }
 }
 
-QList<QJsonObject> signStepSettings(const QJsonValue &value)
+QList<QJsonObject> signStepSettings(QJsonValue value)
 {
     QList<QJsonObject> found;
-    if (value.isObject()) {
-        const QJsonObject object = value.toObject();
-        if (object.contains("Quillmark.UseDefaultValues"))
-            found.append(object);
-        for (const QJsonValue &child : object)
-            found.append(signStepSettings(child));
-    } else if (value.isArray()) {
-        for (const QJsonValue &child : value.toArray())
-            found.append(signStepSettings(child));
-    }
+    int count = 0;
+    editSignSteps(
+        value, [&found](QJsonObject &step) { found.append(step); }, &count);
     return found;
 }
 
@@ -225,10 +214,10 @@ private:
 void tst_MainJob::initTestCase()
 {
     for (const char *tool : {"pkgseal", "kelvara-run", "kelvara-sdk"}) {
-        if (!QFile::exists(binDir() + '/' + tool))
+        if (!QFile::exists(TestIde::binDir() + '/' + tool))
             QSKIP(qPrintable(QString("bin/%1 is not built").arg(tool)));
     }
-    QVERIFY(QFile::exists(binDir() + "/kelvara-ide"));
+    QVERIFY(QFile::exists(TestIde::binDir() + "/kelvara-ide"));
     QVERIFY(m_dir.isValid());
 
     QString error;
@@ -273,7 +262,8 @@ ProcessResult tst_MainJob::buildInIde()
 {
     QFile::remove(m_callLog);
     return runProcess("setsid",
-                      QStringList{"-w", binDir() + "/kelvara-ide"} + ideArguments(m_project));
+                      QStringList{"-w", TestIde::binDir() + "/kelvara-ide"}
+                          + ideArguments(m_project));
 }
 
 ProcessResult tst_MainJob::runInContainer(const QStringList &command)
@@ -458,7 +448,7 @@ void tst_MainJob::encryptedKeyIsAskedForOnTheTerminal()
     const QString certificate = m_workspace + "/keys/developer-cert.pem";
     setGlobalKeys(m_workspace + "/keys/developer-key-encrypted.pem", certificate);
     QFile::remove(m_callLog);
-    const TerminalRun run = runInTerminal(binDir() + "/kelvara-ide",
+    const TerminalRun run = runInTerminal(TestIde::binDir() + "/kelvara-ide",
                                           ideArguments(m_project),
                                           "Enter passphrase",
                                           "kelvara-demo\n");
@@ -487,7 +477,8 @@ void tst_MainJob::sigtermStopsTheBuild()
     setGlobalKeys(QString(), QString());
 
     QProcess ide;
-    ide.start("setsid", QStringList{"-w", binDir() + "/kelvara-ide"} + ideArguments(project));
+    ide.start("setsid",
+              QStringList{"-w", TestIde::binDir() + "/kelvara-ide"} + ideArguments(project));
     QByteArray output;
     while (!output.contains("Signing RPM package...") && ide.waitForReadyRead(240000))
         output += ide.readAllStandardOutput();
