@@ -50,6 +50,7 @@ echo "Making keys and packages..."
 make_signer
 export GNUPGHOME=$work_dir/gnupg
 mkdir -p -m 700 "$GNUPGHOME"
+trap 'gpgconf --kill gpg-agent 2>/dev/null || true' EXIT # rpmsign's gpg leaves an agent running
 gpg --batch --quiet --passphrase '' --quick-gen-key "Bench <bench@example.invalid>" rsa2048 sign never
 rpmsign_args=(--define "_gpg_name Bench <bench@example.invalid>" --define "__gpg $(command -v gpg)")
 gpg --batch --quiet --armor --export "Bench <bench@example.invalid>" >bench-key.asc
