@@ -4,8 +4,8 @@
 // - one start of the build container (run-kelvara-build true) against a single-bind bwrap;
 // - the platform build step of the example "hello" through the real IDE (kelvara-ide --build,
 //   from "Running steps for project" to the sign step's first line) against rpmbuild of the
-//   same spec file through the run command;
-// - the same for a spec file whose %build prints many lines, against a pipe.
+//   same project through the run command;
+// - the same for a project whose %build prints many lines, against a pipe.
 //
 // The references run with the tools of BUILD_DIR; the earlier tree is measured against them too.
 //
@@ -103,12 +103,12 @@ void writeLinesProject(const BenchTree &tree, int lines)
     QFile example(tree.workspace() + "/hello/hello.spec");
     if (!example.open(QIODevice::ReadOnly))
         benchFail("cannot read " + example.fileName());
-    QByteArray spec = example.readAll();
-    spec.replace("Name:       hello", "Name:       lines");
-    spec.replace("%build\n", "%build\nseq 1 " + QByteArray::number(lines) + "\n");
+    QByteArray recipe = example.readAll();
+    recipe.replace("Name:       hello", "Name:       lines");
+    recipe.replace("%build\n", "%build\nseq 1 " + QByteArray::number(lines) + "\n");
     QDir().mkpath(tree.workspace() + "/lines");
     QFile file(tree.workspace() + "/lines/lines.spec");
-    if (!file.open(QIODevice::WriteOnly) || file.write(spec) != spec.size())
+    if (!file.open(QIODevice::WriteOnly) || file.write(recipe) != recipe.size())
         benchFail("cannot write " + file.fileName());
 }
 
@@ -198,7 +198,7 @@ int main(int argc, char **argv)
         printRow(work,
                  steps.figures,
                  steps.reference,
-                 "rpmbuild of the same spec through the run command");
+                 "rpmbuild of the same project through the run command");
         if (project == "lines") {
             const Minima pipe = minimaInTurns(runs, {}, [&] {
                 return runCommand({"sh", "-c", QString("seq 1 %1 | cat").arg(lines)}, "/").seconds;

@@ -38,9 +38,9 @@ QStringList tst_PluginManager::pluginsThat(const QString &event)
 
 PluginSpec *tst_PluginManager::pluginSpec(const QString &name)
 {
-    for (PluginSpec *spec : PluginManager::plugins()) {
-        if (spec->name() == name || spec->filePath().contains('/' + name + '.'))
-            return spec;
+    for (PluginSpec *plugin : PluginManager::plugins()) {
+        if (plugin->name() == name || plugin->filePath().contains('/' + name + '.'))
+            return plugin;
     }
     return nullptr;
 }

@@ -91,10 +91,10 @@ KamBuildStep *KelvaraTest::openExample(const QString &folder, const QByteArray &
     QFile specFile(folder + "/hello.spec");
     if (!specFile.open(QIODevice::ReadWrite))
         return nullptr;
-    const QByteArray spec = specFile.readAll().replace("%install\n", "%install\n" + install);
+    const QByteArray recipe = specFile.readAll().replace("%install\n", "%install\n" + install);
     specFile.resize(0);
     specFile.seek(0);
-    specFile.write(spec);
+    specFile.write(recipe);
     specFile.close();
 
     Project *project = ProjectExplorerPlugin::openProject(folder).project();
@@ -139,7 +139,7 @@ void KelvaraTest::buildsThePackagesInTheWorkspaceOfTheSettings()
         QVERIFY(package.startsWith(step->buildDirectory().toString() + '/'));
         QVERIFY(package.startsWith(workspace.path() + '/'));
     }
-    // Progress as rpmbuild goes through the spec file, never backwards.
+    // Progress as rpmbuild goes through the project's .spec file, never backwards.
     QVERIFY(progress.count() > 4);
     for (int i = 1; i < progress.count(); ++i)
         QVERIFY(progress.at(i).at(0).toInt() >= progress.at(i - 1).at(0).toInt());
@@ -204,7 +204,7 @@ void KelvaraTest::buildNeverActsThroughLinks_data()
     QTest::addColumn<bool>("buildFolderIsLink");
     QTest::addColumn<int>("packages");
     QTest::addColumn<QString>("message");
-    // The spec's %install makes the links; OUTSIDE stands for a host folder outside.
+    // The package recipe's %install makes the links; OUTSIDE stands for a host folder outside.
     QTest::newRow("packages folder replaced by a link")
         << QByteArray("rm -rf %{_topdir}/RPMS && ln -s OUTSIDE %{_topdir}/RPMS\n") << false << 0
         << "produced no package";

@@ -62,26 +62,26 @@ Core::OutputWindow *compileOutputPane()
     return Core::ICore::mainWindow()->findChild<Core::OutputWindow *>("compileOutputPlainTextEdit");
 }
 
-// An RPM spec file whose build prints lines; it makes one package and the subpackages asked for.
+// An RPM package recipe whose build prints lines; it makes one package and the subpackages asked for.
 QByteArray specText(const QString &name, const QByteArray &build, int subpackages = 0)
 {
-    QByteArray spec = QString("Name: %1\nVersion: 1.0\nRelease: 1\nSummary: Test\nLicense: MIT\n"
-                              "BuildArch: noarch\n%description\nTest.\n")
-                          .arg(name)
-                          .toUtf8();
+    QByteArray recipe = QString("Name: %1\nVersion: 1.0\nRelease: 1\nSummary: Test\nLicense: MIT\n"
+                                "BuildArch: noarch\n%description\nTest.\n")
+                            .arg(name)
+                            .toUtf8();
     for (int sub = 1; sub <= subpackages; ++sub)
-        spec += QString("%package p%1\nSummary: Sub %1\n%description p%1\nSub %1.\n")
-                    .arg(sub)
-                    .toUtf8();
-    spec += "%build\n" + build + "\n%install\nmkdir -p %{buildroot}/usr/share/" + name.toUtf8()
-            + "\ntouch %{buildroot}/usr/share/" + name.toUtf8() + "/main\n";
+        recipe += QString("%package p%1\nSummary: Sub %1\n%description p%1\nSub %1.\n")
+                      .arg(sub)
+                      .toUtf8();
+    recipe += "%build\n" + build + "\n%install\nmkdir -p %{buildroot}/usr/share/" + name.toUtf8()
+              + "\ntouch %{buildroot}/usr/share/" + name.toUtf8() + "/main\n";
     for (int sub = 1; sub <= subpackages; ++sub)
-        spec += "touch %{buildroot}/usr/share/" + name.toUtf8() + "/p" + QByteArray::number(sub)
-                + '\n';
-    spec += "%files\n/usr/share/" + name.toUtf8() + "/main\n";
+        recipe += "touch %{buildroot}/usr/share/" + name.toUtf8() + "/p" + QByteArray::number(sub)
+                  + '\n';
+    recipe += "%files\n/usr/share/" + name.toUtf8() + "/main\n";
     for (int sub = 1; sub <= subpackages; ++sub)
-        spec += QString("%files p%1\n/usr/share/%2/p%1\n").arg(sub).arg(name).toUtf8();
-    return spec;
+        recipe += QString("%files p%1\n/usr/share/%2/p%1\n").arg(sub).arg(name).toUtf8();
+    return recipe;
 }
 
 } // namespace
@@ -99,7 +99,7 @@ private slots:
 
 private:
     void useRunCommand(const QString &runCommand);
-    Project *openProject(const QString &name, const QByteArray &spec);
+    Project *openProject(const QString &name, const QByteArray &recipe);
     bool build(Project *project);
 
     QTemporaryDir m_dir;
@@ -144,10 +144,10 @@ void tst_IdeBuild::useRunCommand(const QString &runCommand)
     QVERIFY(Pelk::Sdk::reload());
 }
 
-Project *tst_IdeBuild::openProject(const QString &name, const QByteArray &spec)
+Project *tst_IdeBuild::openProject(const QString &name, const QByteArray &recipe)
 {
     const QString folder = m_sdk + "/workspace/" + name;
-    if (!QDir().mkpath(folder) || !writeFile(folder + '/' + name + ".spec", spec))
+    if (!QDir().mkpath(folder) || !writeFile(folder + '/' + name + ".spec", recipe))
         return nullptr;
     Project *project = ProjectExplorerPlugin::openProject(folder).project();
     if (!project || !project->activeTarget())

@@ -458,15 +458,15 @@ void tst_MainJob::sigtermStopsTheBuild()
     // One big package, so that signing it takes a while.
     const QString project = m_workspace + "/big";
     QVERIFY(QDir().mkpath(project));
-    QFile spec(project + "/big.spec");
-    QVERIFY(spec.open(QIODevice::WriteOnly));
-    spec.write(
+    QFile recipe(project + "/big.spec");
+    QVERIFY(recipe.open(QIODevice::WriteOnly));
+    recipe.write(
         "Name: big\nVersion: 1.0\nRelease: 1\nSummary: Big\nLicense: MIT\nBuildArch: noarch\n"
         "%define _binary_payload w0.ufdio\n%description\nBig.\n%install\n"
         "mkdir -p %{buildroot}/usr/share/big\n"
         "head -c 200000000 /dev/urandom > %{buildroot}/usr/share/big/data\n"
         "%files\n/usr/share/big/data\n");
-    spec.close();
+    recipe.close();
     setGlobalKeys(QString(), QString());
 
     QProcess ide;
