@@ -10,7 +10,9 @@
 #include <coreplugin/terminaloutput.h>
 
 #include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QTimerEvent>
 
 namespace ProjectExplorer {
 namespace Internal {
@@ -116,6 +118,12 @@ void HeadlessBuild::buildWhenSettled()
         build();
         return;
     }
+    if (!m_timersDelivered) {
+        m_timersDelivered = true;
+        deliverRunningTimers(busy);
+        queueSettleCheck();
+        return;
+    }
     for (QObject *object : busy) {
         if (!m_watchedObjects.contains(object)) {
             object->installEventFilter(this);
@@ -138,6 +146,25 @@ QList<QObject *> HeadlessBuild::objectsWithTimers() const
         }
     }
     return busy;
+}
+
+// Each timer is delivered once, as if it had gone off; a follower that keeps it, or starts another,
+// is then waited for.
+void HeadlessBuild::deliverRunningTimers(const QList<QObject *> &objects)
+{
+    // A follower may delete some of the objects while it handles its timer.
+    const QList<QPointer<QObject>> guarded(objects.cbegin(), objects.cend());
+    QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(thread());
+    for (const QPointer<QObject> &object : guarded) {
+        if (!object)
+            continue;
+        for (const QAbstractEventDispatcher::TimerInfo &timer :
+             dispatcher->registeredTimers(object)) {
+            QTimerEvent event(timer.timerId);
+            if (object)
+                QCoreApplication::sendEvent(object, &event);
+        }
+    }
 }
 
 void HeadlessBuild::stopWatching()

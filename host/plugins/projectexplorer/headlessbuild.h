@@ -14,7 +14,10 @@ namespace Internal {
 // then until the project has settled (no parse follower of the project, see
 // Project::addParseFollower(), has a timer running, e.g. a listener that inserts steps a while
 // after the parse), builds the active build configuration, closes the project (saving its
-// settings) and reports the outcome. On a terminal, the build's progress shows below the output.
+// settings) and reports the outcome. No further parse comes in a headless build, so a follower
+// that waits for the end of a burst of parses need not wait: the timers that the followers have
+// running after the parse are delivered at once, and only what they start then is waited for.
+// On a terminal, the build's progress shows below the output.
 class HeadlessBuild : public QObject
 {
     Q_OBJECT
@@ -39,6 +42,7 @@ private:
     void queueSettleCheck();
     void buildWhenSettled();
     QList<QObject *> objectsWithTimers() const;
+    void deliverRunningTimers(const QList<QObject *> &objects);
     void stopWatching();
     void disconnectAll();
     void build();
@@ -51,6 +55,7 @@ private:
     QList<QPointer<QObject>> m_watchedObjects;
     QList<QMetaObject::Connection> m_connections;
     bool m_settleCheckQueued = false;
+    bool m_timersDelivered = false;
     bool m_canceled = false;
     bool m_failed = false;
     bool m_ended = false;

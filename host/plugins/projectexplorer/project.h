@@ -61,7 +61,8 @@ public:
 
     // Host: objects that act on this project's parses a while later, with a timer of their own
     // that runs only while they have work pending (a platform's project listener). A headless
-    // build waits after the parse until none of them, nor their children, has a timer running.
+    // build has them do that work at once after the parse (it delivers their running timers), then
+    // waits until none of them, nor their children, has a timer running.
     void addParseFollower(QObject *follower);
     void removeParseFollower(QObject *follower);
     QList<QObject *> parseFollowers() const;
