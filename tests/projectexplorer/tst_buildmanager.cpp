@@ -272,6 +272,16 @@ void tst_BuildManager::progressShowsInTheMainWindow()
     b->runResult = false;
     QVERIFY(buildAndWait(&success));
     QCOMPARE(label->text(), QString("The build failed."));
+
+    // A long text is elided in the window, not widening it, and is whole in the tool tip.
+    const QString longText = "Step 2 of 2: Sign: " + QString("/folder").repeated(400) + "/a.rpm";
+    emit BuildManager::instance()->buildProgress(60, longText);
+    QMainWindow *window = Core::ICore::mainWindow();
+    QVERIFY(window->minimumSizeHint().width()
+            < label->fontMetrics().horizontalAdvance(longText) / 4);
+    window->grab();
+    QCOMPARE(label->text(), longText);
+    QCOMPARE(label->toolTip(), longText);
 }
 
 void tst_BuildManager::processStepHandsOnLinesAndExitCode_data()

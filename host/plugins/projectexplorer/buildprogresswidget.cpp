@@ -2,8 +2,9 @@
 
 #include "buildmanager.h"
 
+#include <utils/elidinglabel.h>
+
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QProgressBar>
 
 namespace ProjectExplorer {
@@ -11,11 +12,13 @@ namespace Internal {
 
 BuildProgressWidget::BuildProgressWidget(QWidget *parent)
     : QWidget(parent)
-    , m_label(new QLabel(this))
+    , m_label(new Utils::ElidingLabel(this))
     , m_bar(new QProgressBar(this))
 {
     setObjectName("BuildProgress");
     m_label->setObjectName("BuildProgressLabel");
+    // The step's name at the start and the package's at the end of a long path both stay.
+    m_label->setElideMode(Qt::ElideMiddle);
     m_bar->setObjectName("BuildProgressBar");
     m_bar->setRange(0, 100);
     m_bar->setFixedWidth(160);

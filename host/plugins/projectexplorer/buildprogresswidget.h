@@ -3,9 +3,12 @@
 #include <QWidget>
 
 QT_BEGIN_NAMESPACE
-class QLabel;
 class QProgressBar;
 QT_END_NAMESPACE
+
+namespace Utils {
+class ElidingLabel;
+}
 
 namespace ProjectExplorer {
 namespace Internal {
@@ -25,7 +28,7 @@ private:
     void showResult(bool success);
     void setBarColor(const QColor &color);
 
-    QLabel *m_label;
+    Utils::ElidingLabel *m_label;
     QProgressBar *m_bar;
     bool m_showsResult = false;
 };
