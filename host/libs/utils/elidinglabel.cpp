@@ -11,9 +11,7 @@ ElidingLabel::ElidingLabel(QWidget *parent)
 
 ElidingLabel::ElidingLabel(const QString &text, QWidget *parent)
     : QLabel(text, parent)
-{
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-}
+{}
 
 Qt::TextElideMode ElidingLabel::elideMode() const
 {
