@@ -9,6 +9,8 @@
 #include <QEventLoop>
 #include <QProcess>
 
+#include <signal.h>
+
 namespace Quillmark {
 namespace Internal {
 
@@ -31,12 +33,19 @@ static bool handOnNewOutput(QProcess &process, const OutputHandler &handler, Run
     return accepted;
 }
 
+// The run command leads a process group (the container's set-up runs in it): all of it stops.
+static void killWithItsGroup(QProcess &process)
+{
+    ::kill(-pid_t(process.processId()), SIGKILL);
+    process.kill();
+}
+
 static void pumpUntilFinished(QProcess &process, const OutputHandler &handler, RunResult &result)
 {
     while (process.state() != QProcess::NotRunning) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (!handOnNewOutput(process, handler, result))
-            process.kill();
+            killWithItsGroup(process);
     }
     // The process may have ended while the handler was busy (a pass-phrase dialog open): what
     // it wrote last is handed on too.

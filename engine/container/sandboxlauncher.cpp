@@ -51,6 +51,10 @@ void SandboxLauncher::exec(const QStringList &sandboxArguments,
               << "-c" << execScript;
     arguments << command;
 
+    // bwrap's sandbox process waits for bwrap's set-up in this process group before it starts a
+    // session of its own; were bwrap killed in that moment, it would wait forever. A group of its
+    // own lets whoever stops the run stop that process too.
+    ::setpgid(0, 0);
     const QByteArray program = QFile::encodeName(bubblewrap);
     ::execve(program.constData(),
              nullTerminated(arguments).data(),

@@ -23,6 +23,7 @@ class tst_Container : public QObject
 private slots:
     void initTestCase();
     void argumentsStreamsAndExitCodePassThrough();
+    void runLeadsItsOwnProcessGroup();
     void environmentAndWorkingFolderArrive();
     void hostFilesSeenInside();
     void readOnlyInside_data();
@@ -141,6 +142,22 @@ void tst_Container::argumentsStreamsAndExitCodePassThrough()
         expected << '<' + argument + '>';
     QCOMPARE(lines(outcome.output), expected + lines(input));
     QCOMPARE(outcome.error, QByteArray("to standard error\n"));
+}
+
+// Whoever stops a run stops the run command's process group, where the sandbox is set up.
+void tst_Container::runLeadsItsOwnProcessGroup()
+{
+    QProcess process;
+    start(process, inContainer({"cat"}));
+    process.write("started\n");
+    QVERIFY(process.waitForReadyRead(120 * 1000));
+    QFile stat(QString("/proc/%1/stat").arg(process.processId()));
+    QVERIFY(stat.open(QIODevice::ReadOnly));
+    // After the command's name: state, parent, process group.
+    const QList<QByteArray> fields = stat.readAll().split(')').last().trimmed().split(' ');
+    QCOMPARE(fields.at(2).toLongLong(), process.processId());
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished(120 * 1000));
 }
 
 // Of the host's environment only what a build needs and what the SDK names gets in. The working

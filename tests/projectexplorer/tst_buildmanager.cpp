@@ -341,9 +341,19 @@ void tst_BuildManager::processStepJoinsALineWrittenInParts()
     QVERIFY2(added.contains("no line end\n"), qPrintable(added.join('|')));
 }
 
+// Running: neither gone nor a zombie that nobody reaped.
+static bool isRunning(const QString &pid)
+{
+    QFile stat("/proc/" + pid + "/stat");
+    return stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ");
+}
+
 void tst_BuildManager::paneShowsOutputWhileCancelKillsTheProcess()
 {
-    addShellStep("echo waiting; exec sleep 60");
+    // The process leads a process group of its own, with a child in it, as a run command does.
+    const QString childPidFile = m_dir.filePath("child.pid");
+    addShellStep(QString("exec setsid sh -c 'sleep 600 & echo $! > %1; echo waiting; wait'")
+                     .arg(childPidFile));
     addStep("after");
     m_pane->clear();
     QSignalSpy finished(BuildManager::instance(), &BuildManager::buildQueueFinished);
@@ -355,6 +365,10 @@ void tst_BuildManager::paneShowsOutputWhileCancelKillsTheProcess()
     QCOMPARE(finished.first().first().toBool(), false);
     QVERIFY(output().contains("crashed"));
     QVERIFY(!RecordingStep::journal.contains("run after"));
+    QFile childPid(childPidFile);
+    QVERIFY(childPid.open(QIODevice::ReadOnly));
+    const QString child = childPid.readAll().trimmed();
+    QTRY_VERIFY_WITH_TIMEOUT(!isRunning(child), 30000);
 }
 
 void tst_BuildManager::paneFollowsOutputUnlessScrolledUp()

@@ -8,7 +8,17 @@
 
 #include <QDir>
 
+#include <signal.h>
+
 namespace ProjectExplorer {
+
+// A process that leads a process group of its own (a build container's run command) may have
+// started processes there that its death alone does not stop.
+static void killWithItsGroup(QProcess &process)
+{
+    ::kill(-pid_t(process.processId()), SIGKILL);
+    process.kill();
+}
 
 class AbstractProcessStep::Private
 {
@@ -33,7 +43,7 @@ AbstractProcessStep::~AbstractProcessStep()
 {
     if (d->process) {
         d->process->disconnect(this);
-        d->process->kill();
+        killWithItsGroup(*d->process);
         d->process->waitForFinished();
     }
 }
@@ -167,7 +177,7 @@ void AbstractProcessStep::doRun()
 void AbstractProcessStep::doCancel()
 {
     if (d->process && d->process->state() != QProcess::NotRunning)
-        d->process->kill();
+        killWithItsGroup(*d->process);
 }
 
 void AbstractProcessStep::finish(bool success)
