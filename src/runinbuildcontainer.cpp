@@ -36,7 +36,9 @@ static bool handOnNewOutput(QProcess &process, const OutputHandler &handler, Run
 // The run command leads a process group (the container's set-up runs in it): all of it stops.
 static void killWithItsGroup(QProcess &process)
 {
-    ::kill(-pid_t(process.processId()), SIGKILL);
+    // Without a process, kill(-0) would hit this process's own group.
+    if (process.processId() > 0)
+        ::kill(-pid_t(process.processId()), SIGKILL);
     process.kill();
 }
 

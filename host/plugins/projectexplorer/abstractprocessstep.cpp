@@ -16,7 +16,9 @@ namespace ProjectExplorer {
 // started processes there that its death alone does not stop.
 static void killWithItsGroup(QProcess &process)
 {
-    ::kill(-pid_t(process.processId()), SIGKILL);
+    // Without a process, kill(-0) would hit this process's own group.
+    if (process.processId() > 0)
+        ::kill(-pid_t(process.processId()), SIGKILL);
     process.kill();
 }
 
