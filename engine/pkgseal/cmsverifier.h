@@ -11,8 +11,8 @@ namespace Pkgseal {
 
 class CmsSignature;
 
-// Checks signatures against a bundle of trusted root certificates, at the time point it was made
-// at. Safe to use from several threads.
+// Checks signatures against a bundle of trusted root certificates. Safe to use from several
+// threads.
 class CmsVerifier
 {
 public:
@@ -25,7 +25,8 @@ public:
 
 private:
     // Throws SealError naming the reason and the certificate when the chain doesn't verify.
-    // A chain, the signer with the certificates carried beside it, is checked once.
+    // A chain, the signer with the certificates carried beside it, is checked once per run, when
+    // it is first met; the run's later signatures with that chain get the same outcome.
     void checkChain(const CmsSignature &signature) const;
     // Empty when the chain verifies, else why not.
     std::string chainProblem(X509 *signer, STACK_OF(X509) * carried) const;
