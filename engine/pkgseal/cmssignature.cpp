@@ -1,5 +1,7 @@
 #include "cmssignature.h"
 
+#include "certificatecache.h"
+#include "cmscertificatesplit.h"
 #include "sealerror.h"
 
 #include <openssl/err.h>
@@ -18,14 +20,49 @@ std::string objectName(const ASN1_OBJECT *object)
     return text;
 }
 
+bool isSignedData(const CmsPtr &cms)
+{
+    return cms && OBJ_obj2nid(CMS_get0_type(cms.get())) == NID_pkcs7_signed;
+}
+
+// The CMS structure that all of der encodes, or null.
+CmsPtr decodeWhole(const Bytes &der)
+{
+    const unsigned char *cursor = der.data();
+    CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &cursor, long(der.size())));
+    if (cms && cursor != der.data() + der.size())
+        cms.reset();
+    return cms;
+}
+
+// The same structure as decodeWhole() gives, with certificates decoded once per run; null when
+// der doesn't have the usual shape, which decodeWhole() then judges.
+CmsPtr decodeSharingCertificates(const Bytes &der)
+{
+    const CmsCertificateSplit split(der);
+    if (!split.isValid())
+        return nullptr;
+    CmsPtr cms = decodeWhole(split.withoutCertificates());
+    if (!isSignedData(cms))
+        return nullptr;
+    for (const Bytes &certificateDer : split.certificates()) {
+        const CertificatePtr certificate = CertificateCache::shared().certificate(certificateDer);
+        if (!certificate || CMS_add1_cert(cms.get(), certificate.get()) != 1)
+            return nullptr;
+    }
+    return cms;
+}
+
 } // namespace
 
 CmsSignature::CmsSignature(const Bytes &der)
+    : m_cms(decodeSharingCertificates(der))
 {
-    const unsigned char *cursor = der.data();
-    m_cms.reset(d2i_CMS_ContentInfo(nullptr, &cursor, long(der.size())));
-    if (!m_cms || cursor != der.data() + der.size()
-        || OBJ_obj2nid(CMS_get0_type(m_cms.get())) != NID_pkcs7_signed) {
+    if (!m_cms) {
+        ERR_clear_error();
+        m_cms = decodeWhole(der);
+    }
+    if (!isSignedData(m_cms)) {
         ERR_clear_error();
         throw FormatError("a stored signature is corrupt");
     }

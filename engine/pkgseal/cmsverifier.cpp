@@ -45,17 +45,46 @@ void CmsVerifier::verify(const CmsSignature &signature, const Bytes &contentDige
         throw SealError("the package content does not match the signature");
 }
 
+namespace {
+
+void appendEncoding(Bytes &bytes, X509 *certificate)
+{
+    unsigned char *der = nullptr;
+    const int length = i2d_X509(certificate, &der);
+    if (length < 0)
+        throw SealError("cannot encode a certificate (" + lastOpenSslError() + ")");
+    bytes.insert(bytes.end(), der, der + length);
+    OPENSSL_free(der);
+}
+
+} // namespace
+
 void CmsVerifier::checkChain(const CmsSignature &signature) const
 {
     const CertificateStackPtr carried(CMS_get1_certs(signature.cms()));
-    const StoreContextPtr context(X509_STORE_CTX_new());
-    if (!context
-        || X509_STORE_CTX_init(context.get(), m_store.get(), signature.signer(), carried.get())
-               != 1) {
-        throw SealError("cannot check the certificate chain (" + lastOpenSslError() + ")");
+    Bytes chain;
+    appendEncoding(chain, signature.signer());
+    for (int i = 0; i < sk_X509_num(carried.get()); ++i)
+        appendEncoding(chain, sk_X509_value(carried.get(), i));
+    std::unique_lock<std::mutex> lock(m_chainMutex);
+    auto known = m_chainProblems.find(chain);
+    if (known == m_chainProblems.end()) {
+        lock.unlock();
+        const std::string problem = chainProblem(signature.signer(), carried.get());
+        lock.lock();
+        known = m_chainProblems.emplace(std::move(chain), problem).first;
     }
+    if (!known->second.empty())
+        throw SealError(known->second);
+}
+
+std::string CmsVerifier::chainProblem(X509 *signer, STACK_OF(X509) * carried) const
+{
+    const StoreContextPtr context(X509_STORE_CTX_new());
+    if (!context || X509_STORE_CTX_init(context.get(), m_store.get(), signer, carried) != 1)
+        throw SealError("cannot check the certificate chain (" + lastOpenSslError() + ")");
     if (X509_verify_cert(context.get()) == 1)
-        return;
+        return {};
     std::string message = std::string("the certificate chain does not verify: ")
                           + X509_verify_cert_error_string(X509_STORE_CTX_get_error(context.get()));
     if (X509 *certificate = X509_STORE_CTX_get_current_cert(context.get())) {
@@ -63,7 +92,7 @@ void CmsVerifier::checkChain(const CmsSignature &signature) const
                    + SignerDescription::validity(certificate) + ")";
     }
     ERR_clear_error();
-    throw SealError(message);
+    return message;
 }
 
 } // namespace Pkgseal

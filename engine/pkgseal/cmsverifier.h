@@ -3,13 +3,16 @@
 #include "opensslptr.h"
 #include "signatureblob.h"
 
+#include <map>
+#include <mutex>
 #include <string>
 
 namespace Pkgseal {
 
 class CmsSignature;
 
-// Checks signatures against a bundle of trusted root certificates.
+// Checks signatures against a bundle of trusted root certificates. Safe to use from several
+// threads.
 class CmsVerifier
 {
 public:
@@ -22,9 +25,15 @@ public:
 
 private:
     // Throws SealError naming the reason and the certificate when the chain doesn't verify.
+    // A chain, the signer with the certificates carried beside it, is checked once per run, when
+    // it is first met; the run's later signatures with that chain get the same outcome.
     void checkChain(const CmsSignature &signature) const;
+    // Empty when the chain verifies, else why not.
+    std::string chainProblem(X509 *signer, STACK_OF(X509) * carried) const;
 
     CertificateStorePtr m_store;
+    mutable std::mutex m_chainMutex;
+    mutable std::map<Bytes, std::string> m_chainProblems;
 };
 
 } // namespace Pkgseal

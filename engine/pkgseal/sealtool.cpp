@@ -236,15 +236,15 @@ PackageBatch::Outcome SealTool::verifyPackage(const PackageFile &package,
     PackageBatch::Outcome outcome;
     for (size_t i = 0; i < package.signatures().size(); ++i) {
         const CmsSignature &signature = package.signatures()[i];
-        const std::string which = "signature " + std::to_string(i + 1) + " ("
-                                  + SignerDescription(signature.signer()).subject() + "): ";
         try {
             const EVP_MD *algorithm = signature.digestAlgorithm();
             if (!algorithm)
                 throw SealError("unknown digest algorithm");
             verifier.verify(signature, results.at(EVP_MD_get_type(algorithm)));
         } catch (const SealError &error) {
-            outcome.errors.push_back(which + error.what());
+            outcome.errors.push_back("signature " + std::to_string(i + 1) + " ("
+                                     + SignerDescription(signature.signer()).subject()
+                                     + "): " + error.what());
         }
     }
     outcome.line = package.path() + ": " + std::to_string(package.signatures().size())

@@ -148,6 +148,8 @@ private slots:
     void signsVerifiesAndRemoves();
     void verificationNamesItsReason_data();
     void verificationNamesItsReason();
+    void eachChainIsJudgedOnItsOwn_data();
+    void eachChainIsJudgedOnItsOwn();
     void unusablePackagesAreRefused_data();
     void unusablePackagesAreRefused();
     void signingNeedsAUsableKeyAndCertificate_data();
@@ -179,6 +181,7 @@ private:
     TestPki::Signer m_oddlyNamed;
     TestPki::Signer m_expired;
     TestPki::Signer m_notYetValid;
+    TestPki::Signer m_foreignTwin;
     QList<TestPki::Signer> m_limitSigners;
 };
 
@@ -213,6 +216,8 @@ void PkgsealTest::initTestCase()
         };
     m_expired = reissued(m_developer, "20200101000000Z", "20210101000000Z");
     m_notYetValid = reissued(m_developer, "20990101000000Z", "20991231000000Z");
+    const QList<TestPki::Signer> twins = pki.reissue("foreign", m_developer, 1);
+    m_foreignTwin = twins.isEmpty() ? TestPki::Signer() : twins.front();
     m_expiredRootBundle
         = reissued(pki.authoritySigner("root"), "20200101000000Z", "20210101000000Z").certificate;
     QVERIFY2(m_limitSigners.size() == 64 && !m_expiredRootBundle.isEmpty(),
@@ -224,7 +229,8 @@ void PkgsealTest::initTestCase()
                                           m_encrypted,
                                           m_oddlyNamed,
                                           m_expired,
-                                          m_notYetValid})
+                                          m_notYetValid,
+                                          m_foreignTwin})
         QVERIFY2(!signer.certificate.isEmpty(), qPrintable(pki.errorString()));
 
     m_signedPackage = copyOf(m_package, "signed.rpm");
@@ -354,6 +360,46 @@ void PkgsealTest::verificationNamesItsReason()
         QVERIFY2(run.succeeded() && run.output.contains("1 signature(s) verified"),
                  qPrintable(run.describe()));
     else
+        checkRefused(run, path, reason);
+}
+
+void PkgsealTest::eachChainIsJudgedOnItsOwn_data()
+{
+    QTest::addColumn<QString>("impostor");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("same subject and key, foreign issuer")
+        << "foreign"
+        << "chain does not verify: unable to get local issuer certificate";
+    QTest::newRow("last byte of the certificate changed")
+        << "changed"
+        << "chain does not verify: certificate signature failure";
+}
+
+// In one call, packages whose chain verifies alternate with packages whose signer's certificate
+// is almost the same: each package is judged on its own chain.
+void PkgsealTest::eachChainIsJudgedOnItsOwn()
+{
+    QFETCH(QString, impostor);
+    QFETCH(QString, reason);
+    const QString bad = copyOf(m_package, "impostors/" + impostor + ".rpm");
+    QVERIFY(sign(impostor == "foreign" ? m_foreignTwin : m_developer, {bad}).succeeded());
+    if (impostor == "changed") {
+        const QByteArray pem = contentsOf(m_developer.certificate);
+        const QByteArray der = QByteArray::fromBase64(
+            pem.mid(pem.indexOf('\n') + 1, pem.indexOf("-----END") - pem.indexOf('\n') - 1));
+        QByteArray bytes = contentsOf(bad);
+        const int at = bytes.indexOf(der);
+        QVERIFY(!der.isEmpty() && at > 0);
+        bytes[at + der.size() - 1] = char(bytes[at + der.size() - 1] ^ 0x01);
+        QVERIFY(writeContents(bad, bytes));
+    }
+    const QString badAgain = copyOf(bad, "impostors/" + impostor + "-again.rpm");
+    const TestProcess run = pkgseal(
+        {"verify", "--root-cert", m_bundle, m_signedPackage, bad, m_signedPackage, badAgain});
+    QVERIFY2(!run.crashed && run.exitCode != 0, qPrintable(run.describe()));
+    const QString verified = m_signedPackage + ": 1 signature(s) verified";
+    QCOMPARE(linesOf(run.output), QStringList({verified, verified}));
+    for (const QString &path : {bad, badAgain})
         checkRefused(run, path, reason);
 }
 
