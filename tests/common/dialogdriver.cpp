@@ -95,12 +95,6 @@ bool DialogDriver::showsPixmap(const QLabel *label, const QPixmap &expected)
     return shown && !shown->isNull() && shown->toImage() == expected.toImage();
 }
 
-bool DialogDriver::showsNoPixmap(const QLabel *label)
-{
-    const QPixmap *shown = label->pixmap();
-    return !shown || shown->isNull();
-}
-
 static QString rendered(const QString &text, bool richText)
 {
     if (!richText)
@@ -110,7 +104,8 @@ static QString rendered(const QString &text, bool richText)
     return document.toPlainText().replace(QChar::LineSeparator, '\n');
 }
 
-QString DialogDriver::shownText(const QLabel *label)
+// What a reader sees of the label's text.
+static QString shownText(const QLabel *label)
 {
     const bool richText = label->textFormat() == Qt::RichText
                           || (label->textFormat() == Qt::AutoText

@@ -47,10 +47,7 @@ public:
     bool render(const QString &name) const;
 
     static bool showsPixmap(const QLabel *label, const QPixmap &expected);
-    static bool showsNoPixmap(const QLabel *label);
-    // What a reader sees of the label's text, or of the widget's tool tip: markup that Qt would
-    // render is rendered.
-    static QString shownText(const QLabel *label);
+    // What a reader sees of the widget's tool tip: markup that Qt would render is rendered.
     static QString shownToolTip(const QWidget *widget);
 
 private:

@@ -1,10 +1,10 @@
 #include "dialogdriver.h"
 #include "passphraseanswerer.h"
-#include "signdialogharness.h"
 
 #include "signdialog.h"
 
 #include "../common/testide.h"
+#include "../common/testsdk.h"
 
 #include <coreplugin/fileutils.h>
 #include <utils/pathchooser.h>
@@ -23,6 +23,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
@@ -104,8 +105,17 @@ private:
     QString outcome(const QString &labelName) const;
     QStringList disabledButtons() const;
     QString hostPath(const QString &path) const;
+    QString inWorkspace(const QString &name) const { return m_sdk->workspacePath() + '/' + name; }
+    QString writeWorkspaceFile(const QString &name, const QByteArray &content) const;
+    // Creates the file that steers the fake container ("dump.txt", "fail-pkgseal-sign"...).
+    void steer(const QString &name, const QByteArray &content = {}) const;
+    // The fake container's runs, one line each: the tool's words joined with blanks.
+    QStringList calls() const;
 
-    std::unique_ptr<SignDialogHarness> m_harness;
+    // The fake build container: fakecontainer.sh in a folder that no container shares, beside
+    // the files that steer it and the log of its calls.
+    QTemporaryDir m_container;
+    std::unique_ptr<TestSdk> m_sdk;
     std::unique_ptr<TestIde> m_ide;
     std::unique_ptr<SignDialog> m_dialog;
     std::unique_ptr<DialogDriver> m_driver;
@@ -116,21 +126,25 @@ private:
 
 void tst_SignDialogActions::initTestCase()
 {
-    m_harness = std::make_unique<SignDialogHarness>();
-    QVERIFY(m_harness->isValid());
-    m_sharedFolder = m_harness->sdk().path() + "/second-shared";
-    QVERIFY(QDir().mkpath(m_sharedFolder));
-    m_harness->sdk().addEngine("second", m_sharedFolder);
-    QVERIFY(m_harness->sdk().save());
-    m_ide = std::make_unique<TestIde>(m_harness->sdk().path());
+    const QString runCommand = m_container.filePath("fakecontainer.sh");
+    QVERIFY(QFile::copy(qEnvironmentVariable("QUILLMARK_SOURCE_DIR")
+                            + "/tests/signdialog/fakecontainer.sh",
+                        runCommand));
+    QVERIFY(QFile::setPermissions(runCommand, QFile::ReadOwner | QFile::ExeOwner));
+    m_sdk = std::make_unique<TestSdk>(QStringList{runCommand});
+    m_sharedFolder = m_sdk->path() + "/second-shared";
+    QVERIFY(m_sdk->isValid() && QDir().mkpath(m_sharedFolder));
+    m_sdk->addEngine("second", m_sharedFolder);
+    QVERIFY(m_sdk->save());
+    m_ide = std::make_unique<TestIde>(m_sdk->path());
 
-    m_package = m_harness->writeWorkspaceFile("hello-1.0-1.noarch.rpm", "rpm");
-    m_otherPackage = m_harness->writeWorkspaceFile("other-2.0-1.noarch.rpm", "rpm");
+    m_package = writeWorkspaceFile("hello-1.0-1.noarch.rpm", "rpm");
+    m_otherPackage = writeWorkspaceFile("other-2.0-1.noarch.rpm", "rpm");
     for (const char *name : {"developer-key.pem", "client-key.pem"})
-        QVERIFY(!m_harness->writeWorkspaceFile(name, "key").isEmpty());
+        QVERIFY(!writeWorkspaceFile(name, "key").isEmpty());
     // The fake container signs with the certificate's content as the signature's group.
     for (const char *group : {"developer", "client"})
-        QVERIFY(!m_harness->writeWorkspaceFile(QString(group) + ".pem", group).isEmpty());
+        QVERIFY(!writeWorkspaceFile(QString(group) + ".pem", group).isEmpty());
 }
 
 // Each dialog opens with the package restored from the history, which runs nothing.
@@ -140,9 +154,10 @@ void tst_SignDialogActions::init()
     QSettings().setValue(packageHistoryKey, QStringList(m_package));
     for (const QString &file : {m_package, m_otherPackage})
         QFile::remove(file + ".sigs");
-    m_harness->reset();
+    const QDir container(m_container.path());
+    for (const QString &name : container.entryList({"*.txt", "fail-*", "prompt", "*.log"}))
+        QVERIFY(QFile::remove(container.filePath(name)));
     makeDialog();
-    m_harness->clearCalls();
 }
 
 void tst_SignDialogActions::cleanup()
@@ -154,7 +169,7 @@ void tst_SignDialogActions::cleanup()
 void tst_SignDialogActions::cleanupTestCase()
 {
     m_ide.reset();
-    m_harness.reset();
+    m_sdk.reset();
 }
 
 void tst_SignDialogActions::makeDialog()
@@ -168,12 +183,32 @@ void tst_SignDialogActions::makeDialog()
 // Besides the package: the developer pair and a request to generate, all usable.
 void tst_SignDialogActions::fillAllFields() const
 {
-    m_driver->choose("developerKeyPathChooser", m_harness->inWorkspace("developer-key.pem"));
-    m_driver->choose("developerCertificatePathChooser", m_harness->inWorkspace("developer.pem"));
-    m_driver->fillGeneration("Acme",
-                             m_harness->inWorkspace("new-key.pem"),
-                             m_harness->inWorkspace("new.csr"));
-    QFile::remove(m_harness->inWorkspace("new-key.pem"));
+    m_driver->choose("developerKeyPathChooser", inWorkspace("developer-key.pem"));
+    m_driver->choose("developerCertificatePathChooser", inWorkspace("developer.pem"));
+    m_driver->fillGeneration("Acme", inWorkspace("new-key.pem"), inWorkspace("new.csr"));
+    QFile::remove(inWorkspace("new-key.pem"));
+}
+
+QString tst_SignDialogActions::writeWorkspaceFile(const QString &name,
+                                                  const QByteArray &content) const
+{
+    QFile file(inWorkspace(name));
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    return written ? file.fileName() : QString();
+}
+
+void tst_SignDialogActions::steer(const QString &name, const QByteArray &content) const
+{
+    QFile file(m_container.filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+}
+
+QStringList tst_SignDialogActions::calls() const
+{
+    QFile log(m_container.filePath("calls.log"));
+    return log.open(QIODevice::ReadOnly)
+               ? QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts)
+               : QStringList();
 }
 
 // Presses the button with the next tool run held in the container; the probe runs from the
@@ -184,15 +219,16 @@ void tst_SignDialogActions::pressWhileHeld(const char *buttonName,
     bool probed = false;
     QTimer timer;
     timer.setInterval(5);
+    // The container removes "hold" once the run waits, and "release" once it goes on.
     connect(&timer, &QTimer::timeout, [&] {
-        if (!m_harness->heldCallStarted())
+        if (QFile::exists(m_container.filePath("hold")))
             return;
         timer.stop();
         probe();
         probed = true;
-        m_harness->release();
+        steer("release");
     });
-    m_harness->holdNextCall();
+    steer("hold");
     timer.start();
     m_driver->press(buttonName);
     timer.stop();
@@ -223,11 +259,11 @@ QStringList tst_SignDialogActions::disabledButtons() const
 // container); or it is absolute; or it is a file name, in the workspace.
 QString tst_SignDialogActions::hostPath(const QString &path) const
 {
-    const QString workspace = m_harness->sdk().workspacePath();
+    const QString workspace = m_sdk->workspacePath();
     const QMap<QString, QString> folders{{"workspace", workspace},
                                          {"shared", m_sharedFolder},
-                                         {"sdk", m_harness->sdk().path()},
-                                         {"outside", m_harness->filePath("outside")}};
+                                         {"sdk", m_sdk->path()},
+                                         {"outside", m_container.filePath("outside")}};
     const QString folder = path.section('/', 0, 0);
     if (folders.contains(folder))
         return folders.value(folder) + '/' + path.section('/', 1);
@@ -240,7 +276,7 @@ void tst_SignDialogActions::packageLookedAtOnceItsPathSettles()
 
     // Typed key by key, the path is looked at once, when it names the package.
     m_driver->type("rpmPathChooser", m_otherPackage);
-    QTRY_COMPARE_WITH_TIMEOUT(m_harness->calls(),
+    QTRY_COMPARE_WITH_TIMEOUT(calls(),
                               QStringList({"pkgseal verify " + m_otherPackage,
                                            "pkgseal dump " + m_otherPackage}),
                               deadline);
@@ -254,7 +290,7 @@ void tst_SignDialogActions::packageLookedAtOnceItsPathSettles()
     QCOMPARE(outcome("verifyIconLabel"), QString());
     QVERIFY(m_driver->summary("developerSignatureShortLabel").isEmpty());
     QVERIFY(m_driver->browser("developerSignatureTextBrowser")->toPlainText().isEmpty());
-    QCOMPARE(m_harness->calls().size(), 2);
+    QCOMPARE(calls().size(), 2);
 }
 
 void tst_SignDialogActions::nothingRunsOnReturnOrWithoutPackage()
@@ -282,7 +318,7 @@ void tst_SignDialogActions::nothingRunsOnReturnOrWithoutPackage()
     QCoreApplication::processEvents();
     closer.stop();
     QCOMPARE(opened, QStringList());
-    QCOMPARE(m_harness->calls(), QStringList());
+    QCOMPARE(calls(), QStringList());
     QVERIFY(m_dialog->isVisible());
 
     m_driver->choose("rpmPathChooser", QString());
@@ -294,7 +330,7 @@ void tst_SignDialogActions::nothingRunsOnReturnOrWithoutPackage()
         QCOMPARE(m_driver->statusMessage(), QString("RPM package field cannot be empty"));
     }
     QCOMPARE(outcome("signStateLabel"), QString("broken"));
-    QCOMPARE(m_harness->calls(), QStringList());
+    QCOMPARE(calls(), QStringList());
 }
 
 void tst_SignDialogActions::pathChecks_data()
@@ -372,8 +408,7 @@ void tst_SignDialogActions::pathChecks()
     if (problem == "read" || problem == "write") {
         problem = QString("Outside the build engine's shared folder %1, the signing tool cannot "
                           "%2 it.")
-                      .arg(QDir::toNativeSeparators(m_harness->sdk().workspacePath() + ", "
-                                                    + m_sharedFolder),
+                      .arg(QDir::toNativeSeparators(m_sdk->workspacePath() + ", " + m_sharedFolder),
                            problem);
     }
 
@@ -391,7 +426,7 @@ void tst_SignDialogActions::pathChecks()
     const QString refusal = m_driver->statusMessage();
     QVERIFY2(refusal.endsWith(": " + problem) && refusal.size() > problem.size() + 2,
              qPrintable(refusal));
-    QCOMPARE(m_harness->calls(), QStringList());
+    QCOMPARE(calls(), QStringList());
     QCOMPARE(disabledButtons(), QStringList());
     if (QTest::currentDataTag() == QLatin1String("package outside"))
         QVERIFY(m_driver->render("refused-outside-path"));
@@ -433,12 +468,12 @@ void tst_SignDialogActions::failuresShowTheToolsReason()
     const QString reason = "pkgseal: " + QString(QTest::currentDataTag())
                            + ": <b>key</b> does not belong to its certificate\nsecond line";
     fillAllFields();
-    const QString key = m_harness->writeWorkspaceFile("new-key.pem", "MY OWN KEY");
-    m_harness->setFailure(failingCommand, "..+++++\n.+\n" + reason.toUtf8());
+    const QString key = writeWorkspaceFile("new-key.pem", "MY OWN KEY");
+    steer("fail-" + QString(failingCommand).replace(' ', '-'), "..+++++\n.+\n" + reason.toUtf8());
 
     m_driver->press(qPrintable(button));
 
-    QCOMPARE(m_harness->calls().filter(QRegularExpression('^' + failingCommand + ' ')).size(), 1);
+    QCOMPARE(calls().filter(QRegularExpression('^' + failingCommand + ' ')).size(), 1);
     QCOMPARE(m_driver->statusMessage(),
              statusMessage.isEmpty() ? QString() : statusMessage.arg(reason.simplified()));
     if (!outcomeLabel.isEmpty()) {
@@ -547,9 +582,9 @@ void tst_SignDialogActions::packageChosenWhileBusyIsLookedAtAfterwards()
     int callsWhileRunning = -1;
     pressWhileHeld("dumpPushButton", [&] {
         m_driver->choose("rpmPathChooser", m_otherPackage);
-        callsWhileRunning = m_harness->calls().size();
+        callsWhileRunning = calls().size();
     });
-    QTRY_COMPARE_WITH_TIMEOUT(m_harness->calls(),
+    QTRY_COMPARE_WITH_TIMEOUT(calls(),
                               QStringList({"pkgseal dump " + m_package,
                                            "pkgseal verify " + m_otherPackage,
                                            "pkgseal dump " + m_otherPackage}),
@@ -558,13 +593,13 @@ void tst_SignDialogActions::packageChosenWhileBusyIsLookedAtAfterwards()
 
     // Signing goes on to the package it began with; its outcome is not shown beside the package
     // now chosen, which is looked at once.
-    m_harness->clearCalls();
+    QFile::remove(m_container.filePath("calls.log"));
     pressWhileHeld("addSignaturePushButton", [&] { m_driver->choose("rpmPathChooser", m_package); });
-    QTRY_COMPARE_WITH_TIMEOUT(m_harness->calls().mid(1),
+    QTRY_COMPARE_WITH_TIMEOUT(calls().mid(1),
                               QStringList(
                                   {"pkgseal verify " + m_package, "pkgseal dump " + m_package}),
                               deadline);
-    QVERIFY(m_harness->calls().first().endsWith(m_otherPackage));
+    QVERIFY(calls().first().endsWith(m_otherPackage));
     QVERIFY(QFile::exists(m_otherPackage + ".sigs"));
     QCOMPARE(outcome("signStateLabel"), QString());
     QCOMPARE(disabledButtons(), QStringList());
@@ -614,7 +649,7 @@ void tst_SignDialogActions::signaturesInTheirGroupsViews()
     QFETCH(QString, developerSummary);
     QFETCH(QStringList, clientSignatures);
     const QSize size = m_dialog->size();
-    m_harness->setDumpText(dump.toUtf8());
+    steer("dump.txt", dump.toUtf8());
     m_driver->press("dumpPushButton");
 
     QCOMPARE(m_driver->browser("developerSignatureTextBrowser")->toPlainText(),
@@ -644,43 +679,43 @@ void tst_SignDialogActions::generationFieldsChecked()
         m_driver->press("genReqButton");
         return outcome("generateLabel") == "broken" ? m_driver->statusMessage() : QString();
     };
-    const QString key = m_harness->inWorkspace("k.pem");
+    const QString key = inWorkspace("k.pem");
     QCOMPARE(refusal("", key), QString("Company name field cannot be empty"));
     QCOMPARE(refusal(" \t ", key), QString("Company name field cannot be empty"));
     QCOMPARE(refusal("Acme", ""), QString("Key field cannot be empty"));
     QCOMPARE(refusal("Acme", key), QString("Request field cannot be empty"));
-    QCOMPARE(m_harness->calls(), QStringList());
+    QCOMPARE(calls(), QStringList());
 }
 
 // The algorithm and the encryption chosen reach the tool; file names are taken from the
 // workspace, where the tools run.
 void tst_SignDialogActions::generationChoicesReachTheTool()
 {
-    QFile::remove(m_harness->inWorkspace("gost-key.pem"));
+    QFile::remove(inWorkspace("gost-key.pem"));
     m_driver->fillGeneration("Acme Ltd", "gost-key.pem", "gost.csr");
     m_driver->chooseGenerationOptions(1, true);
 
     m_driver->press("genReqButton");
 
     QCOMPARE(outcome("generateLabel"), QString("ok"));
-    const QStringList calls = m_harness->calls();
-    QCOMPARE(calls.size(), 2);
-    const QString key = m_harness->inWorkspace("gost-key.pem");
-    QVERIFY2(calls.first().contains(" gost2012_256 ") && calls.first().endsWith(key + " -aes256"),
-             qPrintable(calls.first()));
-    QVERIFY(calls.last().endsWith(" -key " + key + " -out " + m_harness->inWorkspace("gost.csr")));
+    const QStringList runs = calls();
+    QCOMPARE(runs.size(), 2);
+    const QString key = inWorkspace("gost-key.pem");
+    QVERIFY2(runs.first().contains(" gost2012_256 ") && runs.first().endsWith(key + " -aes256"),
+             qPrintable(runs.first()));
+    QVERIFY(runs.last().endsWith(" -key " + key + " -out " + inWorkspace("gost.csr")));
 }
 
 // openssl makes the key file before it asks for the pass phrase; the next try must not take
 // what is left there for a key.
 void tst_SignDialogActions::cancelledPassPhraseRemovesTheKeyItStarted()
 {
-    const QString key = m_harness->inWorkspace("prompted-key.pem");
-    const QString request = m_harness->inWorkspace("prompted.csr");
+    const QString key = inWorkspace("prompted-key.pem");
+    const QString request = inWorkspace("prompted.csr");
     QFile::remove(key);
     m_driver->fillGeneration("Acme", key, request);
     m_driver->chooseGenerationOptions(0, true);
-    m_harness->setPrompting(true);
+    steer("prompt");
 
     PassPhraseAnswerer answerer({PassPhraseAnswerer::cancel()});
     m_driver->press("genReqButton");
@@ -693,10 +728,10 @@ void tst_SignDialogActions::cancelledPassPhraseRemovesTheKeyItStarted()
     QVERIFY(!QFile::exists(request));
     QCOMPARE(disabledButtons(), QStringList());
 
-    m_harness->setPrompting(false);
+    QFile::remove(m_container.filePath("prompt"));
     m_driver->press("genReqButton");
     QCOMPARE(outcome("generateLabel"), QString("ok"));
-    QCOMPARE(m_harness->calls().filter(QRegularExpression("^openssl genpkey ")).size(), 2);
+    QCOMPARE(calls().filter(QRegularExpression("^openssl genpkey ")).size(), 2);
     QVERIFY(QFile::exists(request));
 }
 
@@ -738,7 +773,7 @@ void tst_SignDialogActions::generationChoicesRestoredAndStored()
 void tst_SignDialogActions::regularKeysLinkRevealsRegularKey()
 {
     QLabel *label = m_driver->label("regularKeysLabel");
-    const QString folder = QDir::toNativeSeparators(m_harness->sdk().path() + "/package-signing");
+    const QString folder = QDir::toNativeSeparators(m_sdk->path() + "/package-signing");
     QVERIFY(label->text().contains("<a href=\"" + folder + "\">"));
 
     // Click along the label until the link answers, as a user's pointer would find it.
