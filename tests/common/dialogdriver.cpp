@@ -20,29 +20,9 @@ DialogDriver::DialogDriver(QDialog *dialog)
     : m_dialog(dialog)
 {}
 
-Utils::PathChooser *DialogDriver::chooser(const char *name) const
-{
-    return widget<Utils::PathChooser>(name);
-}
-
-QPushButton *DialogDriver::button(const char *name) const
-{
-    return widget<QPushButton>(name);
-}
-
-QLabel *DialogDriver::label(const char *name) const
-{
-    return widget<QLabel>(name);
-}
-
-QTextBrowser *DialogDriver::browser(const char *name) const
-{
-    return widget<QTextBrowser>(name);
-}
-
 void DialogDriver::press(const char *buttonName) const
 {
-    QPushButton *pushButton = button(buttonName);
+    auto pushButton = widget<QPushButton>(buttonName);
     showTabOf(pushButton);
     QTest::mouseClick(pushButton, Qt::LeftButton, {}, pushButton->rect().center());
 }
@@ -58,12 +38,12 @@ void DialogDriver::showTabOf(QWidget *widget) const
 
 void DialogDriver::choose(const char *chooserName, const QString &path) const
 {
-    chooser(chooserName)->setPath(path);
+    widget<Utils::PathChooser>(chooserName)->setPath(path);
 }
 
 void DialogDriver::type(const char *chooserName, const QString &text) const
 {
-    QLineEdit *field = chooser(chooserName)->lineEdit();
+    QLineEdit *field = widget<Utils::PathChooser>(chooserName)->lineEdit();
     showTabOf(field);
     field->clear();
     QTest::keyClicks(field, text);
@@ -122,7 +102,7 @@ QString DialogDriver::summary(const char *labelName) const
 {
     // As the user sees it once the layout has given the label its new size.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    const QLabel *label = this->label(labelName);
+    const QLabel *label = this->widget<QLabel>(labelName);
     const QString shown = shownText(label);
     const QString whole = shownToolTip(label);
     const QChar ellipsis(0x2026);

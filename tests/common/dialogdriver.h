@@ -6,13 +6,7 @@
 
 QT_BEGIN_NAMESPACE
 class QLabel;
-class QPushButton;
-class QTextBrowser;
 QT_END_NAMESPACE
-
-namespace Utils {
-class PathChooser;
-}
 
 // Drives the widgets of a "Sign Packages" dialog the way a user does.
 class DialogDriver
@@ -25,10 +19,6 @@ public:
     {
         return m_dialog->findChild<Widget *>(QLatin1String(name));
     }
-    Utils::PathChooser *chooser(const char *name) const;
-    QPushButton *button(const char *name) const;
-    QLabel *label(const char *name) const;
-    QTextBrowser *browser(const char *name) const;
 
     // Puts the tab holding the widget in front and presses and releases the button on it.
     void press(const char *buttonName) const;

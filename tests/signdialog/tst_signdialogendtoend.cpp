@@ -117,8 +117,8 @@ QString tst_SignDialogEndToEnd::buildPackage() const
 void tst_SignDialogEndToEnd::signVerifyDumpRemove()
 {
     const QSize size = m_dialog->size();
-    QTextBrowser *developerView = m_driver->browser("developerSignatureTextBrowser");
-    QTextBrowser *clientView = m_driver->browser("clientSignatureTextBrowser");
+    QTextBrowser *developerView = m_driver->widget<QTextBrowser>("developerSignatureTextBrowser");
+    QTextBrowser *clientView = m_driver->widget<QTextBrowser>("clientSignatureTextBrowser");
     m_driver->choose("caCertificatePathChooser", "/etc/keys/public/root-ca-bundle.pem");
     m_driver->choose("rpmPathChooser", m_package);
     QTRY_COMPARE_WITH_TIMEOUT(developerView->toPlainText(),
@@ -138,8 +138,9 @@ void tst_SignDialogEndToEnd::signVerifyDumpRemove()
     m_driver->press("addSignaturePushButton");
 
     const QPixmap ok = Utils::Icons::OK.pixmap();
-    QVERIFY(DialogDriver::showsPixmap(m_driver->label("signStateLabel"), ok));
-    QCOMPARE(m_driver->label("verifyLabel")->text(), QString("Signatures successfully verified"));
+    QVERIFY(DialogDriver::showsPixmap(m_driver->widget<QLabel>("signStateLabel"), ok));
+    QCOMPARE(m_driver->widget<QLabel>("verifyLabel")->text(),
+             QString("Signatures successfully verified"));
     const QString developer = developerView->toPlainText();
     const QString client = clientView->toPlainText();
     QVERIFY2(developer.count("Group: developer\n") == 2
@@ -156,8 +157,10 @@ void tst_SignDialogEndToEnd::signVerifyDumpRemove()
 
     m_driver->choose("caCertificatePathChooser", m_sdk + "/ca/other-ca.pem");
     m_driver->press("verifySignaturePushButton");
-    QCOMPARE(m_driver->label("verifyLabel")->text(), QString("Could not verify signatures"));
-    QVERIFY(DialogDriver::shownToolTip(m_driver->label("verifyIconLabel")).startsWith("pkgseal: "));
+    QCOMPARE(m_driver->widget<QLabel>("verifyLabel")->text(),
+             QString("Could not verify signatures"));
+    QVERIFY(DialogDriver::shownToolTip(m_driver->widget<QLabel>("verifyIconLabel"))
+                .startsWith("pkgseal: "));
 
     m_driver->press("removeSignaturePushButton");
 
