@@ -102,29 +102,12 @@ QString DialogDriver::summary(const char *labelName) const
 {
     // As the user sees it once the layout has given the label its new size.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    const QLabel *label = this->widget<QLabel>(labelName);
+    const QLabel *label = widget<QLabel>(labelName);
     const QString shown = shownText(label);
     const QString whole = shownToolTip(label);
-    const QChar ellipsis(0x2026);
-    const QStringList shownLines = shown.split('\n');
-    QStringList wholeLines = whole.split('\n');
-    if (wholeLines.last().isEmpty())
-        wholeLines.removeLast();
-    const bool lastLinesCut = shownLines.size() < wholeLines.size()
-                              && shownLines.last() == ellipsis;
-    if (shownLines.size() != wholeLines.size() && !lastLinesCut)
-        return shown;
-    for (int i = 0; i < shownLines.size() - (lastLinesCut ? 1 : 0); ++i) {
-        const QString &line = shownLines.at(i);
-        const QString &wholeLine = wholeLines.at(i);
-        const int cutAt = line.indexOf(ellipsis);
-        const bool cut = cutAt >= 0 && wholeLine.startsWith(line.left(cutAt))
-                         && wholeLine.endsWith(line.mid(cutAt + 1))
-                         && line.size() <= wholeLine.size();
-        if (line != wholeLine && !cut)
-            return shown;
-    }
-    return whole;
+    // A line cut in the middle keeps its beginning.
+    const QString shownStart = shown.section('\n', 0, 0).section(QChar(0x2026), 0, 0);
+    return whole.startsWith(shownStart) && shown.size() <= whole.size() + 1 ? whole : shown;
 }
 
 bool DialogDriver::render(const QString &name) const
