@@ -20,31 +20,8 @@
 
 using Quillmark::Internal::SignDialog;
 
-namespace {
-
 // Tool runs in the sandbox end within this, even on a loaded machine.
-const int deadline = 120000;
-
-// The recipe of a small package for rpmbuild.
-const char recipe[] = R"(Name: sealtest
-Version: 1.0
-Release: 1
-Summary: Package for signing tests
-License: MIT
-BuildArch: noarch
-
-%description
-Package for signing tests.
-
-%install
-mkdir -p %{buildroot}/usr/share/sealtest
-echo hello > %{buildroot}/usr/share/sealtest/hello.txt
-
-%files
-/usr/share/sealtest/hello.txt
-)";
-
-} // namespace
+static const int deadline = 120000;
 
 class tst_SignDialogEndToEnd : public QObject
 {
@@ -93,21 +70,21 @@ void tst_SignDialogEndToEnd::cleanupTestCase()
     m_ide.reset();
 }
 
+// The example project's package, built in the workspace, which the container shares.
 QString tst_SignDialogEndToEnd::buildPackage() const
 {
-    const QString recipePath = m_sdk + "/workspace/sealtest.spec";
-    QFile file(recipePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(recipe) < 0)
-        return QString();
-    file.close();
     const QString topDir = m_sdk + "/workspace/rpmbuild";
     QProcess rpmbuild;
-    rpmbuild.start("rpmbuild", {"-bb", "--define", "_topdir " + topDir, recipePath});
+    rpmbuild.start("rpmbuild",
+                   {"-bb",
+                    "--define",
+                    "_topdir " + topDir,
+                    qEnvironmentVariable("QUILLMARK_SOURCE_DIR") + "/examples/hello/hello.spec"});
     if (!rpmbuild.waitForFinished(300000) || rpmbuild.exitCode() != 0) {
         qWarning("%s", rpmbuild.readAllStandardError().constData());
         return QString();
     }
-    return topDir + "/RPMS/noarch/sealtest-1.0-1.noarch.rpm";
+    return topDir + "/RPMS/noarch/hello-1.0-1.noarch.rpm";
 }
 
 // Signed by the engine's default developer key, then by a developer and a client pair from the
