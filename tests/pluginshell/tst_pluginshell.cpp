@@ -133,11 +133,11 @@ void PluginShellTest::cleanupTestCase()
 
 void PluginShellTest::provision(const QString &sharedSrcPath, bool printUserLog)
 {
-    const auto specs = ExtensionSystem::PluginManager::plugins();
-    const auto quillmark = std::find_if(specs.cbegin(), specs.cend(), [](auto pluginSpec) {
-        return pluginSpec->name() == "Quillmark";
+    const auto plugins = ExtensionSystem::PluginManager::plugins();
+    const auto quillmark = std::find_if(plugins.cbegin(), plugins.cend(), [](auto plugin) {
+        return plugin->name() == "Quillmark";
     });
-    QVERIFY(quillmark != specs.cend());
+    QVERIFY(quillmark != plugins.cend());
     QVERIFY(QMetaObject::invokeMethod((*quillmark)->plugin(),
                                       "onSharedSrcPathChanged",
                                       Qt::DirectConnection,
