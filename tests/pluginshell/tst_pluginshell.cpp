@@ -159,13 +159,15 @@ void PluginShellTest::signActionIsInToolsMenuAndMakesOneDialog()
     QList<QWidget *> shown;
     for (int trigger = 0; trigger < 2; ++trigger) {
         command->action()->trigger();
+        QList<QWidget *> visible;
         for (QWidget *widget : QApplication::topLevelWidgets()) {
             if (widget->inherits("Quillmark::Internal::SignDialog") && widget->isVisible())
-                shown << widget;
+                visible << widget;
         }
-        shown.first()->close();
+        QCOMPARE(visible.size(), 1);
+        shown << visible.first();
+        visible.first()->close();
     }
-    QCOMPARE(shown.size(), 2);
     QCOMPARE(shown.first(), shown.last());
 }
 
