@@ -20,29 +20,9 @@ DialogDriver::DialogDriver(QDialog *dialog)
     : m_dialog(dialog)
 {}
 
-Utils::PathChooser *DialogDriver::chooser(const char *name) const
-{
-    return widget<Utils::PathChooser>(name);
-}
-
-QPushButton *DialogDriver::button(const char *name) const
-{
-    return widget<QPushButton>(name);
-}
-
-QLabel *DialogDriver::label(const char *name) const
-{
-    return widget<QLabel>(name);
-}
-
-QTextBrowser *DialogDriver::browser(const char *name) const
-{
-    return widget<QTextBrowser>(name);
-}
-
 void DialogDriver::press(const char *buttonName) const
 {
-    QPushButton *pushButton = button(buttonName);
+    auto pushButton = widget<QPushButton>(buttonName);
     showTabOf(pushButton);
     QTest::mouseClick(pushButton, Qt::LeftButton, {}, pushButton->rect().center());
 }
@@ -58,12 +38,12 @@ void DialogDriver::showTabOf(QWidget *widget) const
 
 void DialogDriver::choose(const char *chooserName, const QString &path) const
 {
-    chooser(chooserName)->setPath(path);
+    widget<Utils::PathChooser>(chooserName)->setPath(path);
 }
 
 void DialogDriver::type(const char *chooserName, const QString &text) const
 {
-    QLineEdit *field = chooser(chooserName)->lineEdit();
+    QLineEdit *field = widget<Utils::PathChooser>(chooserName)->lineEdit();
     showTabOf(field);
     field->clear();
     QTest::keyClicks(field, text);
@@ -95,12 +75,6 @@ bool DialogDriver::showsPixmap(const QLabel *label, const QPixmap &expected)
     return shown && !shown->isNull() && shown->toImage() == expected.toImage();
 }
 
-bool DialogDriver::showsNoPixmap(const QLabel *label)
-{
-    const QPixmap *shown = label->pixmap();
-    return !shown || shown->isNull();
-}
-
 static QString rendered(const QString &text, bool richText)
 {
     if (!richText)
@@ -110,7 +84,8 @@ static QString rendered(const QString &text, bool richText)
     return document.toPlainText().replace(QChar::LineSeparator, '\n');
 }
 
-QString DialogDriver::shownText(const QLabel *label)
+// What a reader sees of the label's text.
+static QString shownText(const QLabel *label)
 {
     const bool richText = label->textFormat() == Qt::RichText
                           || (label->textFormat() == Qt::AutoText
@@ -127,29 +102,12 @@ QString DialogDriver::summary(const char *labelName) const
 {
     // As the user sees it once the layout has given the label its new size.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    const QLabel *label = this->label(labelName);
+    const QLabel *label = widget<QLabel>(labelName);
     const QString shown = shownText(label);
     const QString whole = shownToolTip(label);
-    const QChar ellipsis(0x2026);
-    const QStringList shownLines = shown.split('\n');
-    QStringList wholeLines = whole.split('\n');
-    if (wholeLines.last().isEmpty())
-        wholeLines.removeLast();
-    const bool lastLinesCut = shownLines.size() < wholeLines.size()
-                              && shownLines.last() == ellipsis;
-    if (shownLines.size() != wholeLines.size() && !lastLinesCut)
-        return shown;
-    for (int i = 0; i < shownLines.size() - (lastLinesCut ? 1 : 0); ++i) {
-        const QString &line = shownLines.at(i);
-        const QString &wholeLine = wholeLines.at(i);
-        const int cutAt = line.indexOf(ellipsis);
-        const bool cut = cutAt >= 0 && wholeLine.startsWith(line.left(cutAt))
-                         && wholeLine.endsWith(line.mid(cutAt + 1))
-                         && line.size() <= wholeLine.size();
-        if (line != wholeLine && !cut)
-            return shown;
-    }
-    return whole;
+    // A line cut in the middle keeps its beginning.
+    const QString shownStart = shown.section('\n', 0, 0).section(QChar(0x2026), 0, 0);
+    return whole.startsWith(shownStart) && shown.size() <= whole.size() + 1 ? whole : shown;
 }
 
 bool DialogDriver::render(const QString &name) const

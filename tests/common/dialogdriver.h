@@ -6,13 +6,7 @@
 
 QT_BEGIN_NAMESPACE
 class QLabel;
-class QPushButton;
-class QTextBrowser;
 QT_END_NAMESPACE
-
-namespace Utils {
-class PathChooser;
-}
 
 // Drives the widgets of a "Sign Packages" dialog the way a user does.
 class DialogDriver
@@ -25,10 +19,6 @@ public:
     {
         return m_dialog->findChild<Widget *>(QLatin1String(name));
     }
-    Utils::PathChooser *chooser(const char *name) const;
-    QPushButton *button(const char *name) const;
-    QLabel *label(const char *name) const;
-    QTextBrowser *browser(const char *name) const;
 
     // Puts the tab holding the widget in front and presses and releases the button on it.
     void press(const char *buttonName) const;
@@ -47,10 +37,7 @@ public:
     bool render(const QString &name) const;
 
     static bool showsPixmap(const QLabel *label, const QPixmap &expected);
-    static bool showsNoPixmap(const QLabel *label);
-    // What a reader sees of the label's text, or of the widget's tool tip: markup that Qt would
-    // render is rendered.
-    static QString shownText(const QLabel *label);
+    // What a reader sees of the widget's tool tip: markup that Qt would render is rendered.
     static QString shownToolTip(const QWidget *widget);
 
 private:

@@ -51,11 +51,6 @@ QString TestSdk::workspacePath() const
     return m_configuration.workspace;
 }
 
-QString TestSdk::enginePath() const
-{
-    return m_configuration.engines.isEmpty() ? QString() : m_configuration.engines.first().path;
-}
-
 QString TestSdk::packageSigningPath() const
 {
     return path() + "/package-signing";

@@ -18,7 +18,6 @@ public:
     bool isValid() const;
     QString path() const;
     QString workspacePath() const;
-    QString enginePath() const;
     QString packageSigningPath() const;
 
     SdkConfig::Configuration &configuration();

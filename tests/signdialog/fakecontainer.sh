@@ -44,14 +44,6 @@ pkgseal_sign() {
     key=$(option_value -k "$@")
     certificate=$(option_value -c "$@")
     package=$(last_argument "$@")
-    if [ ! -f "$package" ]; then
-        echo "pkgseal: cannot open $package" >&2
-        exit 2
-    fi
-    if [ ! -f "$key" ] || [ ! -f "$certificate" ]; then
-        echo "pkgseal: cannot read key or certificate" >&2
-        exit 3
-    fi
     {
         echo "Subject: CN=$(basename "$certificate" .pem)"
         echo "Group: $(cat "$certificate")"
