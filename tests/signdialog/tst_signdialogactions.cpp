@@ -75,6 +75,8 @@ private slots:
     void pathChecks();
     void failuresShowTheToolsReason_data();
     void failuresShowTheToolsReason();
+    void outcomesClearedWhenTheirInputsChange_data();
+    void outcomesClearedWhenTheirInputsChange();
     void buttonsDisabledWhileRunning_data();
     void buttonsDisabledWhileRunning();
     void packageChosenWhileBusyIsLookedAtAfterwards();
@@ -466,6 +468,38 @@ void tst_SignDialogActions::failuresShowTheToolsReason()
     QCOMPARE(m_driver->statusMessage(), QString());
     if (failingCommand == "pkgseal sign")
         QVERIFY(m_driver->render("failure-reason"));
+}
+
+void tst_SignDialogActions::outcomesClearedWhenTheirInputsChange_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QStringList>("cleared");
+    QTest::newRow("package") << "rpmPathChooser"
+                             << QStringList{"signStateLabel", "verifyIconLabel"};
+    QTest::newRow("key") << "developerKeyPathChooser" << QStringList{"signStateLabel"};
+    QTest::newRow("CA") << "caCertificatePathChooser" << QStringList{"verifyIconLabel"};
+    QTest::newRow("company") << "generateCompanyNameLineEdit" << QStringList{"generateLabel"};
+}
+
+// An outcome shown beside inputs that have changed since would tell about something else.
+void tst_SignDialogActions::outcomesClearedWhenTheirInputsChange()
+{
+    QFETCH(QString, input);
+    QFETCH(QStringList, cleared);
+    fillAllFields();
+    const QStringList outcomes{"signStateLabel", "verifyIconLabel", "generateLabel"};
+    for (const char *button :
+         {"addSignaturePushButton", "verifySignaturePushButton", "genReqButton"})
+        m_driver->press(button);
+    for (const QString &label : outcomes)
+        QCOMPARE(outcome(label), QString("ok"));
+
+    if (auto chooser = m_dialog->findChild<Utils::PathChooser *>(input))
+        chooser->setPath(m_otherPackage);
+    else
+        m_driver->widget<QLineEdit>(qPrintable(input))->setText("Other Ltd");
+    for (const QString &label : outcomes)
+        QCOMPARE(outcome(label).isEmpty(), cleared.contains(label));
 }
 
 void tst_SignDialogActions::buttonsDisabledWhileRunning_data()
