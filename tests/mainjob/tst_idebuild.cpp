@@ -3,6 +3,7 @@
 // the main window shows the build's progress (a screenshot during the sign step of a 200-package
 // build in the real build container).
 
+#include <scriptedcontainer.h>
 #include <testide.h>
 #include <testsdk.h>
 
@@ -104,7 +105,7 @@ private:
 
     QTemporaryDir m_dir;
     QString m_sdk;
-    QString m_scriptedRunCommand;
+    std::unique_ptr<ScriptedContainer> m_scripted;
     std::unique_ptr<TestIde> m_ide;
 };
 
@@ -118,13 +119,9 @@ void tst_IdeBuild::initTestCase()
     m_sdk = TestSdk::createDemo(m_dir.filePath("sdk"), &error);
     QVERIFY2(!m_sdk.isEmpty(), qPrintable(error));
 
-    // The scripted run command of the sign step's tests: pkgseal plays files, all else runs as is.
-    QVERIFY(QDir().mkpath(m_dir.filePath("scripted")));
-    m_scriptedRunCommand = m_dir.filePath("scripted/run-scripted");
-    QVERIFY(QFile::copy(qEnvironmentVariable("QUILLMARK_SOURCE_DIR")
-                            + "/tests/signstep/scriptedpkgseal.sh",
-                        m_scriptedRunCommand));
-    QVERIFY(QFile::setPermissions(m_scriptedRunCommand, QFile::ReadOwner | QFile::ExeOwner));
+    // A scripted run command: pkgseal plays its script, rpmbuild runs as it is.
+    m_scripted = std::make_unique<ScriptedContainer>(m_dir.path(), "run-scripted");
+    m_scripted->setScript("rpmbuild", {"exec"});
 
     m_ide = std::make_unique<TestIde>(m_sdk);
 }
@@ -221,7 +218,7 @@ void tst_IdeBuild::signingBuildShowsProgressAndItsEnd()
 
 void tst_IdeBuild::floodOfLinesReachesThePanesWhole()
 {
-    useRunCommand(m_scriptedRunCommand);
+    useRunCommand(m_scripted->runCommand());
     const int count = 100000;
     QStringList toolLines;
     QStringList buildLines;
@@ -230,7 +227,8 @@ void tst_IdeBuild::floodOfLinesReachesThePanesWhole()
         buildLines.append(QString("build line %1").arg(i));
     }
     // The tool's output comes in chunks that cut lines anywhere.
-    QVERIFY(writeFile(m_dir.filePath("scripted/sign.out"), toolLines.join('\n').toUtf8() + '\n'));
+    m_scripted->setScript("pkgseal sign",
+                          {ScriptedContainer::out(toolLines.join('\n').toUtf8() + '\n')});
     Project *project = openProject("flood", specText("flood", "seq -f 'build line %%g' 1 100000"));
     QVERIFY(project);
 

@@ -1,14 +1,16 @@
 // A build container's run command for tests, started through a link PATH to this program; its
 // folder is PATH.d. Writes PATH.d/run-<n>.json (n counts the runs from 1) with its arguments, its
-// working folder, its environment and every line read from standard input, then plays
-// PATH.d/script-<n>.txt, or PATH.d/script.txt when there is none. The record also holds its
-// process id. Script lines:
+// working folder, its environment, its process id and every line read from standard input, then
+// plays the first script found of PATH.d/script-<n>.txt, script-<first argument>-<second
+// argument>.txt (e.g. script-pkgseal-sign.txt), script-<first argument>.txt and script.txt.
+// Script lines:
 //   out TEXT / err TEXT   write TEXT (escapes \n \r \t \\ \xHH) to stdout / stderr, flushed
 //   read                  read one line from standard input and record it
 //   inspect N             record the text and permissions of the file named by argument N (from 0)
 //   pause MS              sleep MS milliseconds
-//   await NAME            wait until the test releases NAME (PATH.d/NAME exists)
+//   await NAME            wait until the test releases NAME (PATH.d/NAME exists), then record it
 //   hang                  sleep until killed
+//   exec                  run the arguments in place of this program, as a real container does
 //   exit CODE             exit with CODE (the default at the end of the script is 0)
 
 #include <QDir>
@@ -77,6 +79,14 @@ public:
         save();
     }
 
+    void addReleased(const QByteArray &name)
+    {
+        QJsonArray released = m_record.value("released").toArray();
+        released.append(QString::fromUtf8(name));
+        m_record.insert("released", released);
+        save();
+    }
+
     void inspect(int argument)
     {
         QFile file(m_arguments.value(argument));
@@ -111,14 +121,18 @@ static QByteArray readLine()
     return line;
 }
 
-static QList<QByteArray> scriptFor(const QDir &folder, int run)
+static QList<QByteArray> scriptFor(const QDir &folder, int run, const QStringList &arguments)
 {
-    QFile file(folder.filePath(QString("script-%1.txt").arg(run)));
-    if (!file.exists())
-        file.setFileName(folder.filePath("script.txt"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll().split('\n');
+    const QStringList names{QString("script-%1.txt").arg(run),
+                            QString("script-%1-%2.txt").arg(arguments.value(0), arguments.value(1)),
+                            QString("script-%1.txt").arg(arguments.value(0)),
+                            "script.txt"};
+    for (const QString &name : names) {
+        QFile file(folder.filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            return file.readAll().split('\n');
+    }
+    return {};
 }
 
 static void write(FILE *stream, const QByteArray &text)
@@ -133,7 +147,10 @@ static void await(const QString &fileName)
         QThread::msleep(5);
 }
 
-static int play(const QList<QByteArray> &script, const QDir &folder, Recorder &recorder)
+static int play(const QList<QByteArray> &script,
+                const QDir &folder,
+                Recorder &recorder,
+                char *argv[])
 {
     for (const QByteArray &line : script) {
         const int blank = line.indexOf(' ');
@@ -149,12 +166,17 @@ static int play(const QList<QByteArray> &script, const QDir &folder, Recorder &r
             recorder.inspect(argument.toInt());
         else if (verb == "pause")
             QThread::msleep(argument.toULong());
-        else if (verb == "await")
+        else if (verb == "await") {
             await(folder.filePath(QString::fromUtf8(argument)));
-        else if (verb == "hang")
+            recorder.addReleased(argument);
+        } else if (verb == "hang") {
             QThread::sleep(100000);
-        else if (verb == "exit")
+        } else if (verb == "exec") {
+            execvp(argv[1], argv + 1);
+            return 127; // it could not be run
+        } else if (verb == "exit") {
             return argument.toInt();
+        }
     }
     return 0;
 }
@@ -170,5 +192,5 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromUtf8(argv[i]);
     Recorder recorder(folder, arguments);
-    return play(scriptFor(folder, recorder.run()), folder, recorder);
+    return play(scriptFor(folder, recorder.run(), arguments), folder, recorder, argv);
 }
