@@ -95,26 +95,20 @@ void tst_SignTool::linesArePublished_data()
     QTest::addColumn<bool>("isError");
     QTest::addColumn<QStringList>("lines");
 
-    QTest::newRow("mixed line ends")
+    QTest::newRow("mixed line ends, last line without end")
         << QByteArrayList{"a\r\nb\n\nc"} << false << QStringList({"a", "b", "c"});
-    QTest::newRow("empty chunk") << QByteArrayList{""} << false << QStringList();
-    QTest::newRow("only line ends") << QByteArrayList{"\r\n\r\n\n"} << true << QStringList();
     QTest::newRow("error lines") << QByteArrayList{"error: bad key\rsecond\n"} << true
                                  << QStringList({"error: bad key", "second"});
     QTest::newRow("invalid utf-8")
         << QByteArrayList{"x\xffy\n"} << false << QStringList(QString("x") + QChar(0xfffd) + "y");
-    QTest::newRow("utf-8") << QByteArrayList{"Grüße\n"} << false
-                           << QStringList(QString::fromUtf8("Grüße"));
-    QTest::newRow("prompt in lower case")
-        << QByteArrayList{"enter pass phrase:"} << false << QStringList("enter pass phrase:");
-    QTest::newRow("prompt after blanks")
-        << QByteArrayList{"  Enter pass phrase:"} << true << QStringList("  Enter pass phrase:");
-    QTest::newRow("line split across chunks") << QByteArrayList{"first li", "", "ne\nsec", "ond"}
-                                              << false << QStringList({"first line", "second"});
+    QTest::newRow("prompt in lower case or after blanks")
+        << QByteArrayList{"enter pass phrase:\n  Enter pass phrase:"} << true
+        << QStringList({"enter pass phrase:", "  Enter pass phrase:"});
+    QTest::newRow("line and line end split across chunks")
+        << QByteArrayList{"first li", "", "ne\r", "\nsec", "ond"} << false
+        << QStringList({"first line", "second"});
     QTest::newRow("letter split across chunks") << QByteArrayList{"Gr\xc3", "\xbc\xc3\x9f", "e\n"}
                                                 << true << QStringList(QString::fromUtf8("Grüße"));
-    QTest::newRow("line end split across chunks")
-        << QByteArrayList{"a\r", "\nb\r", "\n"} << false << QStringList({"a", "b"});
 }
 
 void tst_SignTool::linesArePublished()
@@ -151,12 +145,7 @@ void tst_SignTool::promptsAreAnswered_data()
 
     QTest::newRow("pkgseal") << QByteArray("before\nEnter passphrase for binaries key: ")
                              << QByteArray() << QStringList("Enter passphrase for binaries key: ");
-    QTest::newRow("pem") << QByteArray("before\n") << QByteArray("Enter PEM pass phrase:")
-                         << QStringList("Enter PEM pass phrase:");
-    QTest::newRow("verifying") << QByteArray("before")
-                               << QByteArray("Verifying - Enter PEM pass phrase:\n")
-                               << QStringList("Verifying - Enter PEM pass phrase:");
-    QTest::newRow("key file") << QByteArray("before\n")
+    QTest::newRow("key file") << QByteArray("before")
                               << QByteArray("Enter pass phrase for /ws/k.pem:")
                               << QStringList("Enter pass phrase for /ws/k.pem:");
     QTest::newRow("two prompts in one chunk")
@@ -225,8 +214,6 @@ void tst_SignTool::dialogRefusesAndStaysOpen_data()
                                << "Password contains invalid newline characters";
     QTest::newRow("carriage return") << "pass\rword"
                                      << "Password contains invalid newline characters";
-    QTest::newRow("both") << "pass\r\nword"
-                          << "Password contains invalid newline characters";
 }
 
 void tst_SignTool::dialogRefusesAndStaysOpen()

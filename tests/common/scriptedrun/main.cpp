@@ -6,10 +6,8 @@
 // Script lines:
 //   out TEXT / err TEXT   write TEXT (escapes \n \r \t \\ \xHH) to stdout / stderr, flushed
 //   read                  read one line from standard input and record it
-//   inspect N             record the text and permissions of the file named by argument N (from 0)
 //   pause MS              sleep MS milliseconds
 //   await NAME            wait until the test releases NAME (PATH.d/NAME exists), then record it
-//   hang                  sleep until killed
 //   exec                  run the arguments in place of this program, as a real container does
 //   exit CODE             exit with CODE (the default at the end of the script is 0)
 
@@ -53,7 +51,6 @@ class Recorder
 {
 public:
     Recorder(const QDir &folder, const QStringList &arguments)
-        : m_arguments(arguments)
     {
         m_run = folder.entryList({"run-*.json"}, QDir::Files).size() + 1;
         m_fileName = folder.filePath(QString("run-%1.json").arg(m_run));
@@ -87,18 +84,6 @@ public:
         save();
     }
 
-    void inspect(int argument)
-    {
-        QFile file(m_arguments.value(argument));
-        QJsonObject inspected;
-        inspected.insert("path", file.fileName());
-        inspected.insert("permissions", int(file.permissions()));
-        if (file.open(QIODevice::ReadOnly))
-            inspected.insert("text", QString::fromUtf8(file.readAll()));
-        m_record.insert("inspected", inspected);
-        save();
-    }
-
 private:
     void save()
     {
@@ -107,7 +92,6 @@ private:
             file.write(QJsonDocument(m_record).toJson());
     }
 
-    const QStringList m_arguments;
     int m_run = 0;
     QString m_fileName;
     QJsonObject m_record;
@@ -162,15 +146,11 @@ static int play(const QList<QByteArray> &script,
             write(stderr, unescape(argument));
         else if (verb == "read")
             recorder.addInput(readLine());
-        else if (verb == "inspect")
-            recorder.inspect(argument.toInt());
         else if (verb == "pause")
             QThread::msleep(argument.toULong());
         else if (verb == "await") {
             await(folder.filePath(QString::fromUtf8(argument)));
             recorder.addReleased(argument);
-        } else if (verb == "hang") {
-            QThread::sleep(100000);
         } else if (verb == "exec") {
             execvp(argv[1], argv + 1);
             return 127; // it could not be run
