@@ -56,8 +56,6 @@ private slots:
 
     void dialogRefusesAndStaysOpen_data();
     void dialogRefusesAndStaysOpen();
-    void dialogCancelled_data();
-    void dialogCancelled();
     void dialogShowsThePromptAndMasksTheField();
 
 private:
@@ -243,35 +241,6 @@ void tst_SignTool::dialogRefusesAndStaysOpen()
     QCOMPARE(seen.textAfterRefusal, text);
     QVERIFY(ok);
     QCOMPARE(passPhrase, QString("   "));
-}
-
-void tst_SignTool::dialogCancelled_data()
-{
-    QTest::addColumn<bool>("escape");
-    QTest::newRow("cancel button") << false;
-    QTest::newRow("escape key") << true;
-}
-
-void tst_SignTool::dialogCancelled()
-{
-    QFETCH(bool, escape);
-    QPointer<PasswordDialogPrivate> seen;
-    PassPhraseAnswerer answerer({[&](PasswordDialogPrivate *dialog) {
-        seen = dialog;
-        QTest::keyClicks(PassPhraseAnswerer::field(dialog), "typed");
-        if (escape)
-            QTest::keyClick(PassPhraseAnswerer::field(dialog), Qt::Key_Escape);
-        else
-            PassPhraseAnswerer::press(dialog, QDialogButtonBox::Cancel);
-    }});
-    bool ok = true;
-    const QString passPhrase = getPassword("Enter pass phrase:", &ok);
-
-    QVERIFY(!ok);
-    QVERIFY(passPhrase.isEmpty());
-    QVERIFY(seen);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!seen);
 }
 
 void tst_SignTool::dialogShowsThePromptAndMasksTheField()

@@ -4,7 +4,7 @@
 // plays the first script found of PATH.d/script-<n>.txt, script-<first argument>-<second
 // argument>.txt (e.g. script-pkgseal-sign.txt), script-<first argument>.txt and script.txt.
 // Script lines:
-//   out TEXT / err TEXT   write TEXT (escapes \n \r \t \\ \xHH) to stdout / stderr, flushed
+//   out TEXT / err TEXT   write TEXT (escapes \n \r \\ \xHH) to stdout / stderr, flushed
 //   read                  read one line from standard input and record it
 //   pause MS              sleep MS milliseconds
 //   await NAME            wait until the test releases NAME (PATH.d/NAME exists), then record it
@@ -36,8 +36,6 @@ static QByteArray unescape(const QByteArray &text)
             result.append('\n');
         else if (next == 'r')
             result.append('\r');
-        else if (next == 't')
-            result.append('\t');
         else if (next == 'x' && i + 2 < text.size()) {
             result.append(char(text.mid(i + 1, 2).toInt(nullptr, 16)));
             i += 2;
@@ -68,19 +66,12 @@ public:
 
     int run() const { return m_run; }
 
-    void addInput(const QByteArray &line)
+    // Adds value to the list key of the record ("input", "released").
+    void append(const QString &key, const QByteArray &value)
     {
-        QJsonArray input = m_record.value("input").toArray();
-        input.append(QString::fromUtf8(line));
-        m_record.insert("input", input);
-        save();
-    }
-
-    void addReleased(const QByteArray &name)
-    {
-        QJsonArray released = m_record.value("released").toArray();
-        released.append(QString::fromUtf8(name));
-        m_record.insert("released", released);
+        QJsonArray values = m_record.value(key).toArray();
+        values.append(QString::fromUtf8(value));
+        m_record.insert(key, values);
         save();
     }
 
@@ -145,12 +136,12 @@ static int play(const QList<QByteArray> &script,
         else if (verb == "err")
             write(stderr, unescape(argument));
         else if (verb == "read")
-            recorder.addInput(readLine());
+            recorder.append("input", readLine());
         else if (verb == "pause")
             QThread::msleep(argument.toULong());
         else if (verb == "await") {
             await(folder.filePath(QString::fromUtf8(argument)));
-            recorder.addReleased(argument);
+            recorder.append("released", argument);
         } else if (verb == "exec") {
             execvp(argv[1], argv + 1);
             return 127; // it could not be run
