@@ -73,7 +73,6 @@ private:
     QString workspace() const { return Kam::Internal::KamSettings::workspaceLocation(); }
     QString inWorkspace(const QString &name) const { return workspace() + '/' + name; }
     QStringList configurationFiles() const;
-    void usePassThroughRunCommand();
     QProcessEnvironment gostEnvironment() const;
     void assertNoSecretLeft(const QString &secret);
 
@@ -122,16 +121,6 @@ static RequestParameters request(const QString &name,
             encrypt,
             Utils::FilePath::fromString(key),
             algorithm};
-}
-
-// Runs the tools on the host, without a controlling terminal as in a build container, so that
-// openssl asks for pass phrases on its standard streams.
-void tst_Pkgseal::usePassThroughRunCommand()
-{
-    const QString runCommand = m_case->scratchFolder() + "/run-direct";
-    writeFile(runCommand, "#!/bin/sh\nexec setsid -w \"$@\"\n");
-    QFile::setPermissions(runCommand, QFile::ReadOwner | QFile::ExeOwner);
-    m_case->setRunCommands({runCommand});
 }
 
 // A build engine's openssl has the gost engine loaded by its configuration.
@@ -441,7 +430,7 @@ void tst_Pkgseal::realRequest()
     QFETCH(QString, name);
     QFETCH(KeyAlgorithm, algorithm);
     QFETCH(bool, encrypt);
-    usePassThroughRunCommand();
+    container().setScript({"exec"}); // the tools of the host
     const QString secret = "Zq8-request pass";
     const QString keyPath = inWorkspace("new.key");
     const QString csr = inWorkspace("new.csr");

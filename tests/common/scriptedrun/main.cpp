@@ -8,7 +8,8 @@
 //   read                  read one line from standard input and record it
 //   pause MS              sleep MS milliseconds
 //   await NAME            wait until the test releases NAME (PATH.d/NAME exists), then record it
-//   exec                  run the arguments in place of this program, as a real container does
+//   exec                  run the arguments in place of this program in a session of its own, as
+//                         a real container does
 //   exit CODE             exit with CODE (the default at the end of the script is 0)
 
 #include <QDir>
@@ -143,6 +144,7 @@ static int play(const QList<QByteArray> &script,
             await(folder.filePath(QString::fromUtf8(argument)));
             recorder.append("released", argument);
         } else if (verb == "exec") {
+            setsid(); // no controlling terminal: tools ask on their standard streams
             execvp(argv[1], argv + 1);
             return 127; // it could not be run
         } else if (verb == "exit") {
