@@ -5,6 +5,7 @@
 
 #include <scriptedcontainer.h>
 #include <testide.h>
+#include <testrecipe.h>
 #include <testsdk.h>
 
 #include <coreplugin/actionmanager/actionmanager.h>
@@ -61,28 +62,6 @@ QStringList linesStartingWith(const QString &text, const QString &start)
 Core::OutputWindow *compileOutputPane()
 {
     return Core::ICore::mainWindow()->findChild<Core::OutputWindow *>("compileOutputPlainTextEdit");
-}
-
-// An RPM package recipe whose build prints lines; it makes one package and the subpackages asked for.
-QByteArray specText(const QString &name, const QByteArray &build, int subpackages = 0)
-{
-    QByteArray recipe = QString("Name: %1\nVersion: 1.0\nRelease: 1\nSummary: Test\nLicense: MIT\n"
-                                "BuildArch: noarch\n%description\nTest.\n")
-                            .arg(name)
-                            .toUtf8();
-    for (int sub = 1; sub <= subpackages; ++sub)
-        recipe += QString("%package p%1\nSummary: Sub %1\n%description p%1\nSub %1.\n")
-                      .arg(sub)
-                      .toUtf8();
-    recipe += "%build\n" + build + "\n%install\nmkdir -p %{buildroot}/usr/share/" + name.toUtf8()
-              + "\ntouch %{buildroot}/usr/share/" + name.toUtf8() + "/main\n";
-    for (int sub = 1; sub <= subpackages; ++sub)
-        recipe += "touch %{buildroot}/usr/share/" + name.toUtf8() + "/p" + QByteArray::number(sub)
-                  + '\n';
-    recipe += "%files\n/usr/share/" + name.toUtf8() + "/main\n";
-    for (int sub = 1; sub <= subpackages; ++sub)
-        recipe += QString("%files p%1\n/usr/share/%2/p%1\n").arg(sub).arg(name).toUtf8();
-    return recipe;
 }
 
 } // namespace
@@ -169,7 +148,7 @@ void tst_IdeBuild::signingBuildShowsProgressAndItsEnd()
 {
     useRunCommand(m_sdk + "/bin/run-kelvara-build");
     const int subpackages = 199; // and the main package: 200
-    Project *project = openProject("many", specText("many", "true", subpackages));
+    Project *project = openProject("many", testRecipe("many", subpackages));
     QVERIFY(project);
 
     // A view of the main window during the sign step: when the step starts, and again when it
@@ -229,7 +208,8 @@ void tst_IdeBuild::floodOfLinesReachesThePanesWhole()
     // The tool's output comes in chunks that cut lines anywhere.
     m_scripted->setScript("pkgseal sign",
                           {ScriptedContainer::out(toolLines.join('\n').toUtf8() + '\n')});
-    Project *project = openProject("flood", specText("flood", "seq -f 'build line %%g' 1 100000"));
+    Project *project = openProject("flood",
+                                   testRecipe("flood", 0, "seq -f 'build line %%g' 1 100000"));
     QVERIFY(project);
 
     QVERIFY(build(project));

@@ -3,6 +3,7 @@
 
 #include <scriptedcontainer.h>
 #include <testide.h>
+#include <testrecipe.h>
 #include <testsdk.h>
 
 #include <kelvara/kambuildstep.h>
@@ -70,21 +71,6 @@ struct StepRun
     }
 };
 
-QByteArray recipe(const QByteArray &name, const QByteArrayList &subpackages)
-{
-    QByteArray text = "Name: " + name + "\nVersion: 1.0\nRelease: 1\nSummary: S\nLicense: MIT\n"
-                      + "BuildArch: noarch\n%description\nD.\n";
-    for (const QByteArray &sub : subpackages)
-        text += "%package " + sub + "\nSummary: S\n%description " + sub + "\nD.\n";
-    text += "%install\nmkdir -p %{buildroot}/usr/share/" + name + "\n";
-    for (const QByteArray &file : QByteArrayList{"main"} + subpackages)
-        text += "touch %{buildroot}/usr/share/" + name + '/' + file + '\n';
-    text += "%files\n/usr/share/" + name + "/main\n";
-    for (const QByteArray &sub : subpackages)
-        text += "%files " + sub + "\n/usr/share/" + name + '/' + sub + '\n';
-    return text;
-}
-
 } // namespace
 
 class tst_SignStep : public QObject
@@ -144,8 +130,8 @@ void tst_SignStep::initTestCase()
     m_sdk->save();
     m_ide = std::make_unique<TestIde>(m_sdk->path());
 
-    m_single = openProject("single", recipe("single", {}));
-    m_multi = openProject("multi", recipe("multi", {"extra"}));
+    m_single = openProject("single", testRecipe("single"));
+    m_multi = openProject("multi", testRecipe("multi", 1));
     QVERIFY(m_single && m_multi);
 
     // Real builds of the Debug configurations give the platform build steps their packages.
@@ -380,9 +366,9 @@ void tst_SignStep::notes_data()
     const QByteArray developer = "Subject: /O=Demo/OU=developer/CN=Dev\nGroup: developer\n";
     const QByteArray client = "Subject: /O=Demo/OU=client/CN=Client\nGroup: client\n";
     const QByteArray a = "/ws/multi/build/RPMS/noarch/multi-1.0-1.noarch.rpm:\n";
-    const QByteArray b = "/ws/multi/build/RPMS/noarch/multi-extra-1.0-1.noarch.rpm:\n";
+    const QByteArray b = "/ws/multi/build/RPMS/noarch/multi-p1-1.0-1.noarch.rpm:\n";
     const QString aName = "multi-1.0-1.noarch.rpm";
-    const QString bName = "multi-extra-1.0-1.noarch.rpm";
+    const QString bName = "multi-p1-1.0-1.noarch.rpm";
 
     QTest::newRow("developer and client")
         << false << a + developer + client + b + developer + client << QStringList();
