@@ -3,7 +3,9 @@
 // the main window shows the build's progress (a screenshot during the sign step of a 200-package
 // build in the real build container).
 
+#include <scriptedcontainer.h>
 #include <testide.h>
+#include <testrecipe.h>
 #include <testsdk.h>
 
 #include <coreplugin/actionmanager/actionmanager.h>
@@ -62,28 +64,6 @@ Core::OutputWindow *compileOutputPane()
     return Core::ICore::mainWindow()->findChild<Core::OutputWindow *>("compileOutputPlainTextEdit");
 }
 
-// An RPM package recipe whose build prints lines; it makes one package and the subpackages asked for.
-QByteArray specText(const QString &name, const QByteArray &build, int subpackages = 0)
-{
-    QByteArray recipe = QString("Name: %1\nVersion: 1.0\nRelease: 1\nSummary: Test\nLicense: MIT\n"
-                                "BuildArch: noarch\n%description\nTest.\n")
-                            .arg(name)
-                            .toUtf8();
-    for (int sub = 1; sub <= subpackages; ++sub)
-        recipe += QString("%package p%1\nSummary: Sub %1\n%description p%1\nSub %1.\n")
-                      .arg(sub)
-                      .toUtf8();
-    recipe += "%build\n" + build + "\n%install\nmkdir -p %{buildroot}/usr/share/" + name.toUtf8()
-              + "\ntouch %{buildroot}/usr/share/" + name.toUtf8() + "/main\n";
-    for (int sub = 1; sub <= subpackages; ++sub)
-        recipe += "touch %{buildroot}/usr/share/" + name.toUtf8() + "/p" + QByteArray::number(sub)
-                  + '\n';
-    recipe += "%files\n/usr/share/" + name.toUtf8() + "/main\n";
-    for (int sub = 1; sub <= subpackages; ++sub)
-        recipe += QString("%files p%1\n/usr/share/%2/p%1\n").arg(sub).arg(name).toUtf8();
-    return recipe;
-}
-
 } // namespace
 
 class tst_IdeBuild : public QObject
@@ -104,7 +84,7 @@ private:
 
     QTemporaryDir m_dir;
     QString m_sdk;
-    QString m_scriptedRunCommand;
+    std::unique_ptr<ScriptedContainer> m_scripted;
     std::unique_ptr<TestIde> m_ide;
 };
 
@@ -118,13 +98,9 @@ void tst_IdeBuild::initTestCase()
     m_sdk = TestSdk::createDemo(m_dir.filePath("sdk"), &error);
     QVERIFY2(!m_sdk.isEmpty(), qPrintable(error));
 
-    // The scripted run command of the sign step's tests: pkgseal plays files, all else runs as is.
-    QVERIFY(QDir().mkpath(m_dir.filePath("scripted")));
-    m_scriptedRunCommand = m_dir.filePath("scripted/run-scripted");
-    QVERIFY(QFile::copy(qEnvironmentVariable("QUILLMARK_SOURCE_DIR")
-                            + "/tests/signstep/scriptedpkgseal.sh",
-                        m_scriptedRunCommand));
-    QVERIFY(QFile::setPermissions(m_scriptedRunCommand, QFile::ReadOwner | QFile::ExeOwner));
+    // A scripted run command: pkgseal plays its script, rpmbuild runs as it is.
+    m_scripted = std::make_unique<ScriptedContainer>(m_dir.path(), "run-scripted");
+    m_scripted->setScript("rpmbuild", {"exec"});
 
     m_ide = std::make_unique<TestIde>(m_sdk);
 }
@@ -172,7 +148,7 @@ void tst_IdeBuild::signingBuildShowsProgressAndItsEnd()
 {
     useRunCommand(m_sdk + "/bin/run-kelvara-build");
     const int subpackages = 199; // and the main package: 200
-    Project *project = openProject("many", specText("many", "true", subpackages));
+    Project *project = openProject("many", testRecipe("many", subpackages));
     QVERIFY(project);
 
     // A view of the main window during the sign step: when the step starts, and again when it
@@ -221,7 +197,7 @@ void tst_IdeBuild::signingBuildShowsProgressAndItsEnd()
 
 void tst_IdeBuild::floodOfLinesReachesThePanesWhole()
 {
-    useRunCommand(m_scriptedRunCommand);
+    useRunCommand(m_scripted->runCommand());
     const int count = 100000;
     QStringList toolLines;
     QStringList buildLines;
@@ -230,8 +206,10 @@ void tst_IdeBuild::floodOfLinesReachesThePanesWhole()
         buildLines.append(QString("build line %1").arg(i));
     }
     // The tool's output comes in chunks that cut lines anywhere.
-    QVERIFY(writeFile(m_dir.filePath("scripted/sign.out"), toolLines.join('\n').toUtf8() + '\n'));
-    Project *project = openProject("flood", specText("flood", "seq -f 'build line %%g' 1 100000"));
+    m_scripted->setScript("pkgseal sign",
+                          {ScriptedContainer::out(toolLines.join('\n').toUtf8() + '\n')});
+    Project *project = openProject("flood",
+                                   testRecipe("flood", 0, "seq -f 'build line %%g' 1 100000"));
     QVERIFY(project);
 
     QVERIFY(build(project));

@@ -13,9 +13,14 @@ public:
 
     QString runCommand() const { return m_runCommand; }
 
-    // Script lines (see tests/toolexec/scriptedrun/main.cpp) for every run, or for one run only.
+    // Script lines (see tests/common/scriptedrun/main.cpp) for every run, for one run only, or
+    // for the runs of a command ("rpmbuild", "pkgseal sign").
     void setScript(const QStringList &lines);
     void setScript(int run, const QStringList &lines);
+    void setScript(const QString &command, const QStringList &lines);
+    // The script lines that write text as it is to standard output or standard error.
+    static QString out(const QByteArray &text);
+    static QString err(const QByteArray &text);
     // Lets a run that awaits name go on.
     void release(const QString &name);
     // Forgets the recorded runs and the scripts.
@@ -24,7 +29,11 @@ public:
     int runCount() const;
     QJsonObject record(int run) const;
     QStringList arguments(int run) const;
+    // The arguments of every run, each run's joined by blanks.
+    QStringList commandLines() const;
     QStringList input(int run) const;
+    // The names that the run awaited and got.
+    QStringList released(int run) const;
     QStringList environmentKeys(int run) const;
     QString environmentValue(int run, const QString &key) const;
     // True once the process of the run has ended and been reaped.
@@ -33,6 +42,8 @@ public:
     static QString programPath();
 
 private:
+    void writeScript(const QString &fileName, const QStringList &lines);
+
     QString m_runCommand;
     QDir m_state;
 };

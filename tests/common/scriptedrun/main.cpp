@@ -1,14 +1,15 @@
 // A build container's run command for tests, started through a link PATH to this program; its
 // folder is PATH.d. Writes PATH.d/run-<n>.json (n counts the runs from 1) with its arguments, its
-// working folder, its environment and every line read from standard input, then plays
-// PATH.d/script-<n>.txt, or PATH.d/script.txt when there is none. The record also holds its
-// process id. Script lines:
-//   out TEXT / err TEXT   write TEXT (escapes \n \r \t \\ \xHH) to stdout / stderr, flushed
+// working folder, its environment, its process id and every line read from standard input, then
+// plays the first script found of PATH.d/script-<n>.txt, script-<first argument>-<second
+// argument>.txt (e.g. script-pkgseal-sign.txt), script-<first argument>.txt and script.txt.
+// Script lines:
+//   out TEXT / err TEXT   write TEXT (escapes \n \r \\ \xHH) to stdout / stderr, flushed
 //   read                  read one line from standard input and record it
-//   inspect N             record the text and permissions of the file named by argument N (from 0)
 //   pause MS              sleep MS milliseconds
-//   await NAME            wait until the test releases NAME (PATH.d/NAME exists)
-//   hang                  sleep until killed
+//   await NAME            wait until the test releases NAME (PATH.d/NAME exists), then record it
+//   exec                  run the arguments in place of this program in a session of its own, as
+//                         a real container does
 //   exit CODE             exit with CODE (the default at the end of the script is 0)
 
 #include <QDir>
@@ -36,8 +37,6 @@ static QByteArray unescape(const QByteArray &text)
             result.append('\n');
         else if (next == 'r')
             result.append('\r');
-        else if (next == 't')
-            result.append('\t');
         else if (next == 'x' && i + 2 < text.size()) {
             result.append(char(text.mid(i + 1, 2).toInt(nullptr, 16)));
             i += 2;
@@ -51,7 +50,6 @@ class Recorder
 {
 public:
     Recorder(const QDir &folder, const QStringList &arguments)
-        : m_arguments(arguments)
     {
         m_run = folder.entryList({"run-*.json"}, QDir::Files).size() + 1;
         m_fileName = folder.filePath(QString("run-%1.json").arg(m_run));
@@ -69,23 +67,12 @@ public:
 
     int run() const { return m_run; }
 
-    void addInput(const QByteArray &line)
+    // Adds value to the list key of the record ("input", "released").
+    void append(const QString &key, const QByteArray &value)
     {
-        QJsonArray input = m_record.value("input").toArray();
-        input.append(QString::fromUtf8(line));
-        m_record.insert("input", input);
-        save();
-    }
-
-    void inspect(int argument)
-    {
-        QFile file(m_arguments.value(argument));
-        QJsonObject inspected;
-        inspected.insert("path", file.fileName());
-        inspected.insert("permissions", int(file.permissions()));
-        if (file.open(QIODevice::ReadOnly))
-            inspected.insert("text", QString::fromUtf8(file.readAll()));
-        m_record.insert("inspected", inspected);
+        QJsonArray values = m_record.value(key).toArray();
+        values.append(QString::fromUtf8(value));
+        m_record.insert(key, values);
         save();
     }
 
@@ -97,7 +84,6 @@ private:
             file.write(QJsonDocument(m_record).toJson());
     }
 
-    const QStringList m_arguments;
     int m_run = 0;
     QString m_fileName;
     QJsonObject m_record;
@@ -111,14 +97,18 @@ static QByteArray readLine()
     return line;
 }
 
-static QList<QByteArray> scriptFor(const QDir &folder, int run)
+static QList<QByteArray> scriptFor(const QDir &folder, int run, const QStringList &arguments)
 {
-    QFile file(folder.filePath(QString("script-%1.txt").arg(run)));
-    if (!file.exists())
-        file.setFileName(folder.filePath("script.txt"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll().split('\n');
+    const QStringList names{QString("script-%1.txt").arg(run),
+                            QString("script-%1-%2.txt").arg(arguments.value(0), arguments.value(1)),
+                            QString("script-%1.txt").arg(arguments.value(0)),
+                            "script.txt"};
+    for (const QString &name : names) {
+        QFile file(folder.filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            return file.readAll().split('\n');
+    }
+    return {};
 }
 
 static void write(FILE *stream, const QByteArray &text)
@@ -133,7 +123,10 @@ static void await(const QString &fileName)
         QThread::msleep(5);
 }
 
-static int play(const QList<QByteArray> &script, const QDir &folder, Recorder &recorder)
+static int play(const QList<QByteArray> &script,
+                const QDir &folder,
+                Recorder &recorder,
+                char *argv[])
 {
     for (const QByteArray &line : script) {
         const int blank = line.indexOf(' ');
@@ -144,17 +137,19 @@ static int play(const QList<QByteArray> &script, const QDir &folder, Recorder &r
         else if (verb == "err")
             write(stderr, unescape(argument));
         else if (verb == "read")
-            recorder.addInput(readLine());
-        else if (verb == "inspect")
-            recorder.inspect(argument.toInt());
+            recorder.append("input", readLine());
         else if (verb == "pause")
             QThread::msleep(argument.toULong());
-        else if (verb == "await")
+        else if (verb == "await") {
             await(folder.filePath(QString::fromUtf8(argument)));
-        else if (verb == "hang")
-            QThread::sleep(100000);
-        else if (verb == "exit")
+            recorder.append("released", argument);
+        } else if (verb == "exec") {
+            setsid(); // no controlling terminal: tools ask on their standard streams
+            execvp(argv[1], argv + 1);
+            return 127; // it could not be run
+        } else if (verb == "exit") {
             return argument.toInt();
+        }
     }
     return 0;
 }
@@ -170,5 +165,5 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromUtf8(argv[i]);
     Recorder recorder(folder, arguments);
-    return play(scriptFor(folder, recorder.run()), folder, recorder);
+    return play(scriptFor(folder, recorder.run(), arguments), folder, recorder, argv);
 }

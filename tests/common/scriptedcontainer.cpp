@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTest>
 
 static QStringList toStringList(const QJsonValue &value)
 {
@@ -30,9 +29,43 @@ void ScriptedContainer::setScript(const QStringList &lines)
 
 void ScriptedContainer::setScript(int run, const QStringList &lines)
 {
-    QFile file(m_state.filePath(run ? QString("script-%1.txt").arg(run) : QString("script.txt")));
+    writeScript(run ? QString("script-%1.txt").arg(run) : QString("script.txt"), lines);
+}
+
+void ScriptedContainer::setScript(const QString &command, const QStringList &lines)
+{
+    writeScript("script-" + command.split(' ').join('-') + ".txt", lines);
+}
+
+void ScriptedContainer::writeScript(const QString &fileName, const QStringList &lines)
+{
+    QFile file(m_state.filePath(fileName));
     if (!file.open(QIODevice::WriteOnly) || file.write(lines.join('\n').toUtf8()) < 0)
         qFatal("Cannot write %s", qPrintable(file.fileName()));
+}
+
+static QString escaped(const QByteArray &text)
+{
+    QString result;
+    for (const char c : text) {
+        if (c == '\\')
+            result += "\\\\";
+        else if (c < ' ' || c > '~')
+            result += QString("\\x%1").arg(uchar(c), 2, 16, QChar('0'));
+        else
+            result += QChar(c);
+    }
+    return result;
+}
+
+QString ScriptedContainer::out(const QByteArray &text)
+{
+    return "out " + escaped(text);
+}
+
+QString ScriptedContainer::err(const QByteArray &text)
+{
+    return "err " + escaped(text);
 }
 
 void ScriptedContainer::release(const QString &name)
@@ -66,9 +99,22 @@ QStringList ScriptedContainer::arguments(int run) const
     return toStringList(record(run).value("arguments"));
 }
 
+QStringList ScriptedContainer::commandLines() const
+{
+    QStringList lines;
+    for (int run = 1; run <= runCount(); ++run)
+        lines << arguments(run).join(' ');
+    return lines;
+}
+
 QStringList ScriptedContainer::input(int run) const
 {
     return toStringList(record(run).value("input"));
+}
+
+QStringList ScriptedContainer::released(int run) const
+{
+    return toStringList(record(run).value("released"));
 }
 
 QStringList ScriptedContainer::environmentKeys(int run) const
