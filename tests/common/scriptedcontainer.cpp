@@ -127,10 +127,21 @@ QString ScriptedContainer::environmentValue(int run, const QString &key) const
     return record(run).value("environment").toObject().value(key).toString();
 }
 
+// Gone, or a zombie that no one reaps (an orphan's parent may be such an init).
+static bool hasEndedProcess(qint64 pid)
+{
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    return pid > 0 && (!stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "));
+}
+
 bool ScriptedContainer::hasEnded(int run) const
 {
-    const qint64 pid = record(run).value("pid").toVariant().toLongLong();
-    return pid > 0 && !QFileInfo::exists(QString("/proc/%1").arg(pid));
+    return hasEndedProcess(record(run).value("pid").toVariant().toLongLong());
+}
+
+bool ScriptedContainer::childHasEnded(int run) const
+{
+    return hasEndedProcess(record(run).value("child").toArray().first().toString().toLongLong());
 }
 
 QString ScriptedContainer::programPath()

@@ -38,6 +38,8 @@ public:
     QString environmentValue(int run, const QString &key) const;
     // True once the process of the run has ended and been reaped.
     bool hasEnded(int run) const;
+    // The process that the script's "child" line started in the run has ended.
+    bool childHasEnded(int run) const;
 
     static QString programPath();
 

@@ -648,7 +648,12 @@ void tst_ToolExec::cancel_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<bool>("cancelled");
 
-    const QStringList prompt{"out before\\n", "err Enter pass phrase for k.pem:", "read", "exit 0"};
+    // A cancelled tool stops with all that its run command started.
+    const QStringList prompt{"child",
+                             "out before\\n",
+                             "err Enter pass phrase for k.pem:",
+                             "read",
+                             "exit 0"};
     QTest::newRow("nothing running")
         << QStringList("out done\\n") << Stop::Nothing << QStringList("done") << false;
     QTest::newRow("cancel while its prompt is open")
@@ -701,6 +706,8 @@ void tst_ToolExec::cancel()
     QVERIFY(!dialogLeftOpen);
     QCOMPARE(tool.wasCancelled(), cancelled);
     QCOMPARE(succeeded(result), stop == Stop::Nothing);
+    if (cancelled)
+        QTRY_VERIFY_WITH_TIMEOUT(container().childHasEnded(1), 30000);
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(container().input(1).isEmpty());
 

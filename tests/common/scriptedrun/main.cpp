@@ -10,6 +10,8 @@
 //   await NAME            wait until the test releases NAME (PATH.d/NAME exists), then record it
 //   exec                  run the arguments in place of this program in a session of its own, as
 //                         a real container does
+//   child                 lead a process group, as a real container's run command does, and start
+//                         a process in it that lives until it is killed; its id is recorded
 //   exit CODE             exit with CODE (the default at the end of the script is 0)
 
 #include <QDir>
@@ -143,6 +145,16 @@ static int play(const QList<QByteArray> &script,
         else if (verb == "await") {
             await(folder.filePath(QString::fromUtf8(argument)));
             recorder.append("released", argument);
+        } else if (verb == "child") {
+            setpgid(0, 0);
+            const pid_t child = fork();
+            if (child == 0) {
+                for (int stream : {0, 1, 2})
+                    close(stream);
+                for (;;)
+                    pause();
+            }
+            recorder.append("child", QByteArray::number(child));
         } else if (verb == "exec") {
             setsid(); // no controlling terminal: tools ask on their standard streams
             execvp(argv[1], argv + 1);
