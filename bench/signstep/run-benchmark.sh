@@ -38,21 +38,22 @@ mkdir -p "$project"
     done
 } >"$project/many.spec"
 
-# Prints the seconds between the sign step's first line and the end of the build.
+# Prints the seconds between the sign step's first line and the end of the build. perl reads the
+# IDE's output as it comes; bash's read would take a pipe a byte at a time and hold the IDE up on
+# a full pipe.
 sign_step_seconds() { # ide
-    local settings start='' end='' line
+    local settings seconds
     settings=$(mktemp -d "$work_dir/settings.XXXXXX")
-    while IFS= read -r line; do
-        case $line in
-        *"Signing RPM package..."*) start=$EPOCHREALTIME ;;
-        *"Elapsed time: "*) end=$EPOCHREALTIME ;;
-        esac
-    done < <("$1" -settingspath "$settings" --sdk "$work_dir/sdk" --build "$project" 2>/dev/null)
-    if [ -z "$start" ] || [ -z "$end" ]; then
+    seconds=$("$1" -settingspath "$settings" --sdk "$work_dir/sdk" --build "$project" 2>/dev/null |
+        perl -MTime::HiRes=time -ne '
+            $start = time() if /Signing RPM package\.\.\./;
+            $end = time() if /Elapsed time: /;
+            END { printf "%.3f", $end - $start if defined $start && defined $end }')
+    if [ -z "$seconds" ]; then
         echo "The build with $1 failed" >&2
         kill $$
     fi
-    awk "BEGIN { printf \"%.3f\", $end - $start }"
+    echo "$seconds"
 }
 
 # Prints the seconds that sign + dump of the same packages take through the run command.
