@@ -1,6 +1,7 @@
 #include "scriptedcontainer.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -127,21 +128,19 @@ QString ScriptedContainer::environmentValue(int run, const QString &key) const
     return record(run).value("environment").toObject().value(key).toString();
 }
 
-// Gone, or a zombie that no one reaps (an orphan's parent may be such an init).
-static bool hasEndedProcess(qint64 pid)
-{
-    QFile stat(QString("/proc/%1/stat").arg(pid));
-    return pid > 0 && (!stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "));
-}
-
+// Reaped: the caller has seen the run end.
 bool ScriptedContainer::hasEnded(int run) const
 {
-    return hasEndedProcess(record(run).value("pid").toVariant().toLongLong());
+    const qint64 pid = record(run).value("pid").toVariant().toLongLong();
+    return pid > 0 && !QFileInfo::exists(QString("/proc/%1").arg(pid));
 }
 
+// Gone, or a zombie: an orphan's new parent need not reap it at once.
 bool ScriptedContainer::childHasEnded(int run) const
 {
-    return hasEndedProcess(record(run).value("child").toArray().first().toString().toLongLong());
+    const qint64 pid = record(run).value("child").toArray().first().toString().toLongLong();
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    return pid > 0 && (!stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "));
 }
 
 QString ScriptedContainer::programPath()
