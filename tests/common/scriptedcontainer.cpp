@@ -138,7 +138,7 @@ bool ScriptedContainer::hasEnded(int run) const
 // Gone, or a zombie: an orphan's new parent need not reap it at once.
 bool ScriptedContainer::childHasEnded(int run) const
 {
-    const qint64 pid = record(run).value("child").toArray().first().toString().toLongLong();
+    const qint64 pid = record(run).value("child").toArray().at(0).toString().toLongLong();
     QFile stat(QString("/proc/%1/stat").arg(pid));
     return pid > 0 && (!stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "));
 }
