@@ -1,7 +1,5 @@
 #include "testpki.h"
 
-#include "testprocess.h"
-
 #include <QDir>
 #include <QFile>
 
@@ -30,17 +28,6 @@ const char ExtensionsConfig[] = "[authority]\n"
                                 "organizationalUnitName=optional\n"
                                 "commonName=supplied\n";
 
-// The words of a command line; %1, %2... in them stand for the values, which may hold blanks.
-QStringList words(const QString &line, const QStringList &values = {})
-{
-    QStringList result = line.split(' ', Qt::SkipEmptyParts);
-    for (QString &word : result) {
-        for (int i = values.size(); i > 0; --i)
-            word.replace('%' + QString::number(i), values[i - 1]);
-    }
-    return result;
-}
-
 } // namespace
 
 TestPki::TestPki(const QString &directory)
@@ -58,24 +45,17 @@ QString TestPki::path(const QString &fileName) const
     return m_directory + '/' + fileName;
 }
 
-bool TestPki::openssl(const QStringList &arguments)
+TestProcess TestPki::openssl(const QString &line, const QStringList &values)
 {
+    QStringList arguments = line.split(' ', Qt::SkipEmptyParts);
+    for (QString &word : arguments) {
+        for (int i = values.size(); i > 0; --i)
+            word.replace('%' + QString::number(i), values[i - 1]);
+    }
     const TestProcess process = TestProcess::run("openssl", arguments, {}, m_directory);
     if (!process.succeeded())
-        m_error = "openssl " + arguments.join(' ') + ": " + process.describe();
-    return process.succeeded();
-}
-
-bool TestPki::createAuthority(const QString &name)
-{
-    return openssl(words("req -x509 -newkey rsa:2048 -nodes -keyout %1 -out %2 -subj /O=Test/CN=%3 "
-                         "-days 30 -extensions authority -config extensions.cnf",
-                         {path(name + "-key.pem"), bundle(name), name}));
-}
-
-QString TestPki::bundle(const QString &authority) const
-{
-    return path(authority + ".pem");
+        m_error += "openssl " + arguments.join(' ') + ": " + process.describe() + '\n';
+    return process;
 }
 
 TestPki::Signer TestPki::createSigner(const QString &authority,
@@ -85,65 +65,43 @@ TestPki::Signer TestPki::createSigner(const QString &authority,
                                       const QString &passphrase)
 {
     const Signer signer{path(name + "-key.pem"), path(name + "-cert.pem")};
-    const QString engine = gost ? "-engine gost" : "";
-    const QString algorithm = gost ? "gost2012_256 -pkeyopt paramset:A"
-                                   : "rsa -pkeyopt rsa_keygen_bits:2048";
-    const QString encryption = passphrase.isEmpty() ? "" : "-aes256 -pass pass:%2";
-    const QString passIn = passphrase.isEmpty() ? "" : "-passin pass:%2";
     QString subject = "/O=Test";
     for (const QString &unit : organizationalUnits.split(',', Qt::SkipEmptyParts))
         subject += "/OU=" + unit;
-    subject += "/CN=" + name;
-    const QStringList values{signer.key,
-                             passphrase,
-                             subject,
-                             path(name + ".csr"),
-                             bundle(authority),
-                             path(authority + "-key.pem"),
-                             signer.certificate};
-    const bool made
-        = openssl(words("genpkey " + engine + " -algorithm " + algorithm + " -out %1 " + encryption,
-                        values))
-          && openssl(words("req " + engine + " -new -key %1 -subj %3 -out %4 " + passIn, values))
-          && openssl(words("x509 " + engine
-                               + " -req -in %4 -CA %5 -CAkey %6 -days 30 -out %7 -extfile "
-                                 "extensions.cnf -extensions signer -set_serial "
-                               + QString::number(qHash(name)),
-                           values));
-    return made ? signer : Signer();
+    const QString engine = gost ? " -engine gost" : "";
+    const QString algorithm = gost ? "gost2012_256 -pkeyopt paramset:A" : "rsa:2048";
+    const QString encryption = passphrase.isEmpty() ? "-nodes" : "-passout pass:%3";
+    const bool made = openssl("req -new -newkey " + algorithm + engine + ' ' + encryption
+                                  + " -keyout %1 -out %1.csr -subj %2",
+                              {signer.key, subject + "/CN=" + name, passphrase})
+                          .succeeded();
+    return made ? issue(authority, signer, "-days 30" + engine) : Signer();
 }
 
-TestPki::Signer TestPki::authoritySigner(const QString &authority) const
+TestPki::Signer TestPki::reissue(const QString &authority,
+                                 const Signer &signer,
+                                 const QString &start,
+                                 const QString &end)
 {
-    return {path(authority + "-key.pem"), bundle(authority)};
+    const Signer reissued{signer.key,
+                          QString("%1-%2.pem").arg(signer.certificate).arg(++m_reissued)};
+    return issue(authority,
+                 reissued,
+                 start.isEmpty() ? QString("-days 30") : "-startdate " + start + " -enddate " + end);
 }
 
-QList<TestPki::Signer> TestPki::reissue(const QString &authority,
-                                        const Signer &signer,
-                                        int count,
-                                        const QString &start,
-                                        const QString &end)
+TestPki::Signer TestPki::issue(const QString &authority,
+                               const Signer &signer,
+                               const QString &options)
 {
-    const Signer issuer = authoritySigner(authority);
-    const bool selfSigned = signer.key == issuer.key;
-    const QString request = signer.certificate + ".csr";
-    if (!openssl(words("x509 -x509toreq -in %1 -signkey %2 -out %3",
-                       {signer.certificate, signer.key, request})))
-        return {};
-    const QString validity = start.isEmpty() ? QString("-days 30")
-                                             : "-startdate " + start + " -enddate " + end;
-    const QString issuing = selfSigned ? "-extensions authority -selfsign"
-                                       : "-extensions signer -cert %4";
-    QList<Signer> signers;
-    for (int i = 0; i < count; ++i) {
-        const QString certificate = QString("%1-%2-%3.pem").arg(signer.certificate).arg(start).arg(i);
-        if (!openssl(words("ca -batch -config extensions.cnf -keyfile %1 -in %2 -out %3 -notext "
-                           "-preserveDN -extfile extensions.cnf "
-                               + issuing + ' ' + validity,
-                           {issuer.key, request, certificate, issuer.certificate}))) {
-            return {};
-        }
-        signers.append({signer.key, certificate});
-    }
-    return signers;
+    const QString authorityKey = path(authority + "-key.pem");
+    const QString issuing = signer.key == authorityKey ? "-extensions authority -selfsign"
+                                                       : "-extensions signer -cert %4";
+    const bool issued
+        = openssl("ca -batch -config extensions.cnf -notext -preserveDN -keyfile %1 "
+                  "-in %2.csr -out %3 "
+                      + issuing + ' ' + options,
+                  {authorityKey, signer.key, signer.certificate, path(authority + "-cert.pem")})
+              .succeeded();
+    return issued ? signer : Signer();
 }

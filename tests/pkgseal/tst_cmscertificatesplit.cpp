@@ -1,6 +1,5 @@
 #include "cmscertificatesplit.h"
 #include "testpki.h"
-#include "testprocess.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -54,70 +53,53 @@ private slots:
     void splitsOnlyTheUsualShape();
 
 private:
-    QByteArray signature(const QStringList &options);
-
     QTemporaryDir m_directory;
-    TestPki::Signer m_signer;
-    QString m_authority;
+    TestPki m_pki{m_directory.path()};
+    QStringList m_signingFiles; // the content, the signer's certificate and key, the authority's
 };
 
 void tst_CmsCertificateSplit::initTestCase()
 {
     QVERIFY(m_directory.isValid());
-    TestPki pki(m_directory.path());
-    QVERIFY2(pki.createAuthority("root"), qPrintable(pki.errorString()));
-    m_signer = pki.createSigner("root", "dev", "developer");
-    m_authority = pki.bundle("root");
-    QVERIFY2(!m_signer.certificate.isEmpty(), qPrintable(pki.errorString()));
-    QFile content(m_directory.filePath("content"));
+    const TestPki::Signer authority = m_pki.createAuthority("root");
+    const TestPki::Signer signer = m_pki.createSigner("root", "dev", "developer");
+    QVERIFY2(m_pki.errorString().isEmpty(), qPrintable(m_pki.errorString()));
+    m_signingFiles = QStringList{m_directory.filePath("content"),
+                                 signer.certificate,
+                                 signer.key,
+                                 authority.certificate};
+    QFile content(m_signingFiles.front());
     QVERIFY(content.open(QIODevice::WriteOnly) && content.write("content") == 7);
-}
-
-QByteArray tst_CmsCertificateSplit::signature(const QStringList &options)
-{
-    const TestProcess signing = TestProcess::run("openssl",
-                                                 QStringList{"cms",
-                                                             "-sign",
-                                                             "-binary",
-                                                             "-outform",
-                                                             "DER",
-                                                             "-in",
-                                                             m_directory.filePath("content"),
-                                                             "-signer",
-                                                             m_signer.certificate,
-                                                             "-inkey",
-                                                             m_signer.key}
-                                                     + options);
-    return signing.succeeded() ? signing.output : QByteArray();
 }
 
 void tst_CmsCertificateSplit::splitsOnlyTheUsualShape_data()
 {
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<int>("sizeChange");
     QTest::addColumn<int>("certificates");
 
-    QTest::newRow("signer") << QStringList() << "" << 1;
-    QTest::newRow("signer and authority") << QStringList{"-certfile", m_authority} << "" << 2;
-    QTest::newRow("no certificates") << QStringList{"-nocerts"} << "" << -1;
-    QTest::newRow("a byte after the end") << QStringList() << "append" << -1;
-    QTest::newRow("last byte cut off") << QStringList() << "cut" << -1;
-    QTest::newRow("indefinite length") << QStringList{"-stream"} << "" << -1;
+    QTest::newRow("signer") << "" << 0 << 1;
+    QTest::newRow("signer and authority") << "-certfile %4" << 0 << 2;
+    QTest::newRow("no certificates") << "-nocerts" << 0 << -1;
+    QTest::newRow("a byte after the end") << "" << 1 << -1;
+    QTest::newRow("last byte cut off") << "" << -1 << -1;
+    QTest::newRow("indefinite length") << "-stream" << 0 << -1;
 }
 
 // A split signature is the original: its certificates, in order, added to the rest give back
 // the same encoding. Anything else is left to the decoder of the whole.
 void tst_CmsCertificateSplit::splitsOnlyTheUsualShape()
 {
-    QFETCH(QStringList, options);
-    QFETCH(QString, change);
+    QFETCH(QString, options);
+    QFETCH(int, sizeChange);
     QFETCH(int, certificates);
-    QByteArray der = signature(options);
+    QByteArray der = m_pki
+                         .openssl("cms -sign -binary -outform DER -in %1 -signer %2 -inkey %3 "
+                                      + options,
+                                  m_signingFiles)
+                         .output;
     QVERIFY(!der.isEmpty());
-    if (change == "append")
-        der.append('\0');
-    else if (change == "cut")
-        der.chop(1);
+    der = der.leftJustified(der.size() + sizeChange, '\0', true);
 
     const CmsCertificateSplit split(bytesOf(der));
     QCOMPARE(split.isValid(), certificates >= 0);

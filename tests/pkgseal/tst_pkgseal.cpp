@@ -107,25 +107,14 @@ TestProcess sign(const TestPki::Signer &signer,
     return TestProcess::run(command.front(), command.mid(1), input);
 }
 
-bool digestsOk(const QString &package)
+// The packages verify, each with the number of signatures given, and rpm finds their digests OK.
+bool areSignedIntact(const QStringList &packages, const QString &bundle, int signatures)
 {
-    const TestProcess check = TestProcess::run("rpmkeys", {"--checksig", package});
-    return check.succeeded() && check.output.contains("digests OK");
-}
-
-// Every SHA-256 signature signs the digest of exactly the content: from the first byte of the
-// main header to the last byte of the file. The dump shows the start of each signed digest.
-void checkDigestsCoverContent(const QString &package)
-{
-    const TestProcess dump = pkgseal({"dump", package});
-    const QByteArray bytes = contentsOf(package);
-    const QByteArray digest = QCryptographicHash::hash(bytes.mid(Layout(bytes).contentOffset),
-                                                       QCryptographicHash::Sha256);
-    const QString expected = ", digest " + QString(digest.left(8).toHex().toUpper());
-    const QStringList signatures = linesOf(dump.output, "Signature: ").filter("with SHA256");
-    QVERIFY2(dump.succeeded() && !signatures.isEmpty(), qPrintable(dump.describe()));
-    for (const QString &line : signatures)
-        QVERIFY2(line.endsWith(expected), qPrintable(line + " lacks " + expected));
+    const TestProcess verified = pkgseal(QStringList{"verify", "--root-cert", bundle} + packages);
+    const QString count = QString(": %1 signature(s) verified").arg(signatures);
+    const TestProcess check = TestProcess::run("rpmkeys", QStringList("--checksig") + packages);
+    return verified.succeeded() && verified.output.count(count.toUtf8()) == packages.size()
+           && check.succeeded() && check.output.count("digests OK") == packages.size();
 }
 
 // The run failed, and its one error line about the file named gives the reason.
@@ -144,18 +133,14 @@ class PkgsealTest : public QObject
 
 private slots:
     void initTestCase();
-    void signsVerifiesAndRemoves_data();
-    void signsVerifiesAndRemoves();
+    void dumpsAndRemovesSignatures();
     void verificationNamesItsReason_data();
     void verificationNamesItsReason();
-    void eachChainIsJudgedOnItsOwn_data();
-    void eachChainIsJudgedOnItsOwn();
     void unusablePackagesAreRefused_data();
     void unusablePackagesAreRefused();
     void signingNeedsAUsableKeyAndCertificate_data();
     void signingNeedsAUsableKeyAndCertificate();
     void holdsUpToTheSignatureLimit();
-    void signsManyPackagesInOneCall();
     void concurrentSignersKeepEverySignature();
     void signingKeepsWhatTheUserSet_data();
     void signingKeepsWhatTheUserSet();
@@ -163,7 +148,6 @@ private slots:
 
 private:
     QString copyOf(const QString &package, const QString &name) const;
-    bool isSignedIntact(const QString &package, const QString &original) const;
 
     QTemporaryDir m_directory;
     QString m_package;
@@ -171,11 +155,9 @@ private:
     QString m_bigPackage;
     QString m_zeroPackage;
     QString m_bundle;
-    QString m_foreignBundle;
     QString m_expiredRootBundle;
     TestPki::Signer m_developer;
     TestPki::Signer m_client;
-    TestPki::Signer m_extraSigner;
     TestPki::Signer m_gost;
     TestPki::Signer m_encrypted;
     TestPki::Signer m_oddlyNamed;
@@ -198,40 +180,21 @@ void PkgsealTest::initTestCase()
              qPrintable(packages.errorString()));
 
     TestPki pki(m_directory.filePath("pki"));
-    QVERIFY2(pki.createAuthority("root") && pki.createAuthority("foreign"),
-             qPrintable(pki.errorString()));
-    m_bundle = pki.bundle("root");
-    m_foreignBundle = pki.bundle("foreign");
+    const TestPki::Signer root = pki.createAuthority("root");
+    pki.createAuthority("foreign");
+    m_bundle = root.certificate;
     m_developer = pki.createSigner("root", "dev", "developer,kelvara");
     m_client = pki.createSigner("root", "customer", "client");
-    m_extraSigner = pki.createSigner("root", "extra", "client");
     m_gost = pki.createSigner("root", "gostdev", "developer", true);
     m_encrypted = pki.createSigner("root", "locked", "client", false, Passphrase);
     m_oddlyNamed = pki.createSigner("root", "Subject of rpm", "client,Subject");
-    m_limitSigners = pki.reissue("root", m_client, 64);
-    const auto reissued =
-        [&](const TestPki::Signer &signer, const QString &from, const QString &to) {
-            const QList<TestPki::Signer> signers = pki.reissue("root", signer, 1, from, to);
-            return signers.isEmpty() ? TestPki::Signer() : signers.front();
-        };
-    m_expired = reissued(m_developer, "20200101000000Z", "20210101000000Z");
-    m_notYetValid = reissued(m_developer, "20990101000000Z", "20991231000000Z");
-    const QList<TestPki::Signer> twins = pki.reissue("foreign", m_developer, 1);
-    m_foreignTwin = twins.isEmpty() ? TestPki::Signer() : twins.front();
-    m_expiredRootBundle
-        = reissued(pki.authoritySigner("root"), "20200101000000Z", "20210101000000Z").certificate;
-    QVERIFY2(m_limitSigners.size() == 64 && !m_expiredRootBundle.isEmpty(),
-             qPrintable(pki.errorString()));
-    for (const TestPki::Signer &signer : {m_developer,
-                                          m_client,
-                                          m_extraSigner,
-                                          m_gost,
-                                          m_encrypted,
-                                          m_oddlyNamed,
-                                          m_expired,
-                                          m_notYetValid,
-                                          m_foreignTwin})
-        QVERIFY2(!signer.certificate.isEmpty(), qPrintable(pki.errorString()));
+    for (int i = 0; i < 64; ++i)
+        m_limitSigners.append(pki.reissue("root", m_client));
+    m_expired = pki.reissue("root", m_developer, "20200101000000Z", "20210101000000Z");
+    m_notYetValid = pki.reissue("root", m_developer, "20990101000000Z", "20991231000000Z");
+    m_foreignTwin = pki.reissue("foreign", m_developer);
+    m_expiredRootBundle = pki.reissue("root", root, "20200101000000Z", "20210101000000Z").certificate;
+    QVERIFY2(pki.errorString().isEmpty(), qPrintable(pki.errorString()));
 
     m_signedPackage = copyOf(m_package, "signed.rpm");
     QVERIFY(sign(m_developer, {m_signedPackage}).succeeded());
@@ -245,46 +208,16 @@ QString PkgsealTest::copyOf(const QString &package, const QString &name) const
     return QFile::copy(package, copy) ? copy : QString();
 }
 
-// A package signed from original: it verifies, rpm finds its digests OK, and it has the size of
-// the original (the signatures took the reserved space).
-bool PkgsealTest::isSignedIntact(const QString &package, const QString &original) const
-{
-    return pkgseal({"verify", "--root-cert", m_bundle, package}).succeeded() && digestsOk(package)
-           && QFileInfo(package).size() == QFileInfo(original).size();
-}
-
-void PkgsealTest::signsVerifiesAndRemoves_data()
-{
-    QTest::addColumn<bool>("gost");
-    QTest::addColumn<QString>("algorithm");
-    QTest::addColumn<QString>("subgroups");
-    QTest::newRow("RSA") << false << "rsaEncryption with SHA256"
-                         << "kelvara none";
-    QTest::newRow("GOST") << true << "gost2012_256 with md_gost12_256"
-                          << "none \\53ubject";
-}
-
-// A developer signature, then a client signature; the signatures are dumped in that order and
+// A GOST developer signature, then a client signature: they are dumped in that order, and
 // removing them gives back what rpmbuild made, byte for byte. A subject that holds the word that
 // starts a block of the dump is escaped, so that readers can split dumps at it.
-void PkgsealTest::signsVerifiesAndRemoves()
+void PkgsealTest::dumpsAndRemovesSignatures()
 {
-    QFETCH(bool, gost);
-    QFETCH(QString, algorithm);
-    QFETCH(QString, subgroups);
-    const QString package = copyOf(m_package,
-                                   QString("roundtrip/%1.rpm").arg(QTest::currentDataTag()));
-    const TestPki::Signer client = gost ? m_oddlyNamed : m_client;
-    for (const TestPki::Signer &signer : {gost ? m_gost : m_developer, client}) {
+    const QString package = copyOf(m_package, "dumped/signed.rpm");
+    for (const TestPki::Signer &signer : {m_gost, m_oddlyNamed}) {
         const TestProcess signing = sign(signer, {package});
         QVERIFY2(signing.succeeded(), qPrintable(signing.describe()));
     }
-    QCOMPARE(QFileInfo(package).size(), QFileInfo(m_package).size());
-    QVERIFY(digestsOk(package));
-    const TestProcess verified = pkgseal({"verify", "--root-cert", m_bundle, package});
-    QVERIFY2(verified.succeeded() && verified.output.contains("2 signature(s) verified"),
-             qPrintable(verified.describe()));
-    checkDigestsCoverContent(package);
 
     // The dump names each package as an absolute path; the groups are the first units.
     const QString name = QFileInfo(package).fileName();
@@ -294,16 +227,11 @@ void PkgsealTest::signsVerifiesAndRemoves()
     QCOMPARE(lines.front(), package);
     QCOMPARE(lines.mid(11), QStringList({m_package, "No signatures."}));
     QCOMPARE(linesOf(dump.output, "Group: "), QStringList({"Group: developer", "Group: client"}));
-    QCOMPARE(linesOf(dump.output, "Subgroup: ").join(' '),
-             "Subgroup: " + subgroups.replace(' ', " Subgroup: "));
+    QCOMPARE(linesOf(dump.output, "Subgroup: "),
+             QStringList({"Subgroup: none", "Subgroup: \\53ubject"}));
     QCOMPARE(dump.output.count("Subject"), 2);
-    QVERIFY2(lines[5].startsWith("Signature: " + algorithm), qPrintable(lines[5]));
-
-    const QByteArray signedHash = hashOf(package);
-    const TestProcess again = sign(client, {package});
-    QVERIFY2(again.succeeded() && again.output.contains("already signed"),
-             qPrintable(again.describe()));
-    QCOMPARE(hashOf(package), signedHash);
+    QVERIFY2(lines[5].startsWith("Signature: gost2012_256 with md_gost12_256"),
+             qPrintable(lines[5]));
 
     for (const char *outcome : {"2 signature(s) removed", "has no signature, nothing removed"}) {
         const TestProcess removal = pkgseal({"delete", package});
@@ -319,10 +247,6 @@ void PkgsealTest::verificationNamesItsReason_data()
     QTest::addColumn<QString>("bundle");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("trusted root") << "signed" << m_bundle << "";
-    QTest::newRow("foreign root")
-        << "signed" << m_foreignBundle
-        << "chain does not verify: unable to get local issuer certificate";
     QTest::newRow("expired root") << "signed" << m_expiredRootBundle
                                   << "certificate has expired (O = Test, CN = root, valid from "
                                      "2020-01-01 00:00:00Z until 2021-01-01 00:00:00Z)";
@@ -331,76 +255,50 @@ void PkgsealTest::verificationNamesItsReason_data()
     QTest::newRow("no signature") << "unsigned" << m_bundle << "the package has no signature";
     QTest::newRow("signature of another package")
         << "transplanted" << m_bundle << "the package content does not match the signature";
+    QTest::newRow("same subject and key, foreign issuer")
+        << "twin" << m_bundle << "chain does not verify: unable to get local issuer certificate";
+    QTest::newRow("last byte of the certificate changed")
+        << "changed" << m_bundle << "chain does not verify: certificate signature failure";
 }
 
-// A signature from another package, copied into a package of the same layout, leaves what rpm
-// records about the package intact: only the signed digest tells.
+// Each package is judged on its own: a package signed with the same subject and key that
+// verifies may follow. A signature from another package, copied into a package of the same
+// layout, leaves what rpm records about the package intact: only the signed digest tells.
 void PkgsealTest::verificationNamesItsReason()
 {
     QFETCH(QString, package);
     QFETCH(QString, bundle);
     QFETCH(QString, reason);
-    QString path = m_signedPackage;
-    if (package == "unsigned") {
-        path = m_package;
-    } else if (package == "transplanted") {
-        path = copyOf(m_zeroPackage, "transplanted.rpm");
-        QVERIFY(sign(m_developer, {path}).succeeded());
+    QString path = package == "unsigned" ? m_package : m_signedPackage;
+    if (package == "transplanted" || package == "twin" || package == "changed") {
+        path = copyOf(package == "transplanted" ? m_zeroPackage : m_package, package + ".rpm");
+        QVERIFY(sign(package == "twin" ? m_foreignTwin : m_developer, {path}).succeeded());
+    }
+    QByteArray bytes = contentsOf(path);
+    if (package == "transplanted") {
         const QByteArray donor = contentsOf(m_signedPackage);
-        QByteArray bytes = contentsOf(path);
         const qint64 blob = donor.indexOf("PKSL");
         const qint64 trailer = Layout(donor).signatureRegionTrailer;
         QVERIFY(blob > 0 && bytes.indexOf("PKSL") == blob);
         QCOMPARE(Layout(bytes).signatureRegionTrailer, trailer);
         QVERIFY(writeContents(path,
                               bytes.replace(blob, trailer - blob, donor.mid(blob, trailer - blob))));
+    } else if (package == "changed") {
+        const QByteArray der
+            = TestProcess::run("openssl",
+                               {"x509", "-outform", "DER", "-in", m_developer.certificate})
+                  .output;
+        const int last = bytes.indexOf(der) + der.size() - 1;
+        QVERIFY(!der.isEmpty() && last > der.size());
+        bytes[last] = char(bytes[last] ^ 0x01);
+        QVERIFY(writeContents(path, bytes));
     }
-    const TestProcess run = pkgseal({"verify", "--root-cert", bundle, path});
-    if (reason.isEmpty())
-        QVERIFY2(run.succeeded() && run.output.contains("1 signature(s) verified"),
-                 qPrintable(run.describe()));
-    else
-        checkRefused(run, path, reason);
-}
-
-void PkgsealTest::eachChainIsJudgedOnItsOwn_data()
-{
-    QTest::addColumn<QString>("impostor");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("same subject and key, foreign issuer")
-        << "foreign"
-        << "chain does not verify: unable to get local issuer certificate";
-    QTest::newRow("last byte of the certificate changed")
-        << "changed"
-        << "chain does not verify: certificate signature failure";
-}
-
-// In one call, packages whose chain verifies alternate with packages whose signer's certificate
-// is almost the same: each package is judged on its own chain.
-void PkgsealTest::eachChainIsJudgedOnItsOwn()
-{
-    QFETCH(QString, impostor);
-    QFETCH(QString, reason);
-    const QString bad = copyOf(m_package, "impostors/" + impostor + ".rpm");
-    QVERIFY(sign(impostor == "foreign" ? m_foreignTwin : m_developer, {bad}).succeeded());
-    if (impostor == "changed") {
-        const QByteArray pem = contentsOf(m_developer.certificate);
-        const QByteArray der = QByteArray::fromBase64(
-            pem.mid(pem.indexOf('\n') + 1, pem.indexOf("-----END") - pem.indexOf('\n') - 1));
-        QByteArray bytes = contentsOf(bad);
-        const int at = bytes.indexOf(der);
-        QVERIFY(!der.isEmpty() && at > 0);
-        bytes[at + der.size() - 1] = char(bytes[at + der.size() - 1] ^ 0x01);
-        QVERIFY(writeContents(bad, bytes));
-    }
-    const QString badAgain = copyOf(bad, "impostors/" + impostor + "-again.rpm");
-    const TestProcess run = pkgseal(
-        {"verify", "--root-cert", m_bundle, m_signedPackage, bad, m_signedPackage, badAgain});
-    QVERIFY2(!run.crashed && run.exitCode != 0, qPrintable(run.describe()));
-    const QString verified = m_signedPackage + ": 1 signature(s) verified";
-    QCOMPARE(linesOf(run.output), QStringList({verified, verified}));
-    for (const QString &path : {bad, badAgain})
-        checkRefused(run, path, reason);
+    QStringList packages{path};
+    if (bundle == m_bundle)
+        packages.append(m_signedPackage);
+    const TestProcess run = pkgseal(QStringList{"verify", "--root-cert", bundle} + packages);
+    checkRefused(run, path, reason);
+    QCOMPARE(linesOf(run.output).size(), packages.size() - 1);
 }
 
 void PkgsealTest::unusablePackagesAreRefused_data()
@@ -410,14 +308,11 @@ void PkgsealTest::unusablePackagesAreRefused_data()
     QTest::newRow("missing") << "No such file";
     QTest::newRow("directory") << "is a directory";
     QTest::newRow("FIFO") << "is not a regular file";
-    QTest::newRow("text") << "not an RPM package";
     QTest::newRow("cut in the lead") << "not an RPM package";
     QTest::newRow("cut in the signature header") << "unexpected end of file";
     QTest::newRow("cut in the main header") << "unexpected end of file";
-    QTest::newRow("cut in the payload") << damaged + ": it is";
     QTest::newRow("last byte cut") << damaged + ": it is";
     QTest::newRow("a byte appended") << damaged + ": it is";
-    QTest::newRow("a payload byte changed") << damaged + ": its payload does not match";
     QTest::newRow("last byte changed") << damaged + ": its payload does not match";
     QTest::newRow("lead of another signature type") << "unsupported RPM lead";
     QTest::newRow("corrupt number of entries") << "invalid number of entries";
@@ -442,12 +337,10 @@ void PkgsealTest::unusablePackagesAreRefused()
     const QMap<QString, int> cuts{{"cut in the lead", 50},
                                   {"cut in the signature header", layout.signatureRegionTrailer},
                                   {"cut in the main header", layout.mainHeaderEnd - 1},
-                                  {"cut in the payload", bytes.size() - 1000},
                                   {"last byte cut", bytes.size() - 1},
                                   {"a byte appended", bytes.size() + 1}};
     bytes.resize(cuts.value(damage, bytes.size()));
-    const QMap<QString, int> changes{{"a payload byte changed", bytes.size() - 100},
-                                     {"last byte changed", bytes.size() - 1},
+    const QMap<QString, int> changes{{"last byte changed", bytes.size() - 1},
                                      {"lead of another signature type", 79},
                                      {"corrupt number of entries", 96 + 9},
                                      {"corrupt region trailer", layout.signatureRegionTrailer + 11},
@@ -457,8 +350,6 @@ void PkgsealTest::unusablePackagesAreRefused()
         bytes[changes[damage]] = char(bytes[changes[damage]] ^ 0x10);
     if (damage == "corrupt stored signature")
         bytes.replace("PKSL", "PKSX");
-    if (damage == "text")
-        bytes = "Name: hello\n";
     if (damage == "directory")
         QVERIFY(QDir().mkpath(bad));
     else if (damage == "FIFO")
@@ -543,7 +434,9 @@ void PkgsealTest::signingNeedsAUsableKeyAndCertificate()
 }
 
 // Signatures beyond rpm's reserved space grow the header, which rpm still reads; the 65th is
-// refused before anything is written.
+// refused before anything is written. Every SHA-256 signature signs the digest of exactly the
+// content: from the first byte of the main header to the last byte of the file; the dump shows
+// the start of each signed digest.
 void PkgsealTest::holdsUpToTheSignatureLimit()
 {
     const QString package = copyOf(m_package, "limit.rpm");
@@ -557,58 +450,51 @@ void PkgsealTest::holdsUpToTheSignatureLimit()
                  package,
                  "64 signatures, the most a package can hold");
     QCOMPARE(hashOf(package), fullHash);
+    QVERIFY(areSignedIntact({package}, m_bundle, 64));
 
-    checkDigestsCoverContent(package);
-    const TestProcess verified = pkgseal({"verify", "--root-cert", m_bundle, package});
-    QVERIFY2(verified.succeeded() && verified.output.contains("64 signature(s) verified"),
-             qPrintable(verified.describe()));
-    QVERIFY(digestsOk(package));
+    const QByteArray bytes = contentsOf(package);
+    const QByteArray digest = QCryptographicHash::hash(bytes.mid(Layout(bytes).contentOffset),
+                                                       QCryptographicHash::Sha256);
+    const QString expected = ", digest " + QString(digest.left(8).toHex().toUpper());
+    const QStringList signatures = linesOf(pkgseal({"dump", package}).output, "Signature: ")
+                                       .filter("with SHA256");
+    QCOMPARE(signatures.size(), 64);
+    for (const QString &line : signatures)
+        QVERIFY2(line.endsWith(expected), qPrintable(line + " lacks " + expected));
     QVERIFY(pkgseal({"delete", package}).succeeded());
     QCOMPARE(hashOf(package), hashOf(m_package));
 }
 
-// Enough packages for several batches, one of them named twice: one line per package, in order.
-void PkgsealTest::signsManyPackagesInOneCall()
+// Three signers at once on the same packages, enough for several batches, one of them named
+// twice: each waits for a package's lock, then reads it as the one before left it, and reports
+// one line per package, in order.
+void PkgsealTest::concurrentSignersKeepEverySignature()
 {
     QStringList packages;
     for (int i = 0; i < 40; ++i)
-        packages.append(copyOf(m_package, QString("many/%1.rpm").arg(i)));
+        packages.append(copyOf(i % 8 ? m_package : m_bigPackage, QString("many/%1.rpm").arg(i)));
     packages.insert(5, packages.front());
-    const TestProcess signing = sign(m_developer, packages);
-    QVERIFY2(signing.succeeded(), qPrintable(signing.describe()));
-    const QStringList lines = linesOf(signing.output);
-    QCOMPARE(lines.size(), packages.size());
-    for (int i = 0; i < packages.size(); ++i) {
-        const QString outcome = i == 5 ? ": already signed with the certificate of "
-                                       : ": signed by ";
-        QVERIFY2(lines[i].startsWith(packages[i] + outcome), qPrintable(lines[i]));
+    std::vector<std::unique_ptr<QProcess>> signers;
+    for (const TestPki::Signer &signer : {m_developer, m_client, m_oddlyNamed}) {
+        signers.push_back(std::make_unique<QProcess>());
+        signers.back()->start(pkgsealPath(),
+                              QStringList{"sign", "-k", signer.key, "-c", signer.certificate}
+                                  + packages);
+    }
+    for (const auto &signer : signers) {
+        QVERIFY(signer->waitForFinished(120 * 1000));
+        const QStringList lines = linesOf(signer->readAllStandardOutput());
+        QVERIFY2(signer->exitStatus() == QProcess::NormalExit && signer->exitCode() == 0
+                     && lines.size() == packages.size(),
+                 signer->readAllStandardError().constData());
+        for (int i = 0; i < packages.size(); ++i) {
+            const QString outcome = i == 5 ? ": already signed with the certificate of "
+                                           : ": signed by ";
+            QVERIFY2(lines[i].startsWith(packages[i] + outcome), qPrintable(lines[i]));
+        }
     }
     packages.removeAt(5);
-    const TestProcess verified = pkgseal(QStringList{"verify", "--root-cert", m_bundle} + packages);
-    QVERIFY2(verified.succeeded(), qPrintable(verified.describe()));
-    QCOMPARE(verified.output.count("1 signature(s) verified"), packages.size());
-}
-
-// The second and third signer wait for the lock, then read the package as the one before left it.
-void PkgsealTest::concurrentSignersKeepEverySignature()
-{
-    for (int trial = 0; trial < 8; ++trial) {
-        const QString original = trial % 2 ? m_bigPackage : m_package;
-        const QString package = copyOf(original, "concurrent.rpm");
-        std::vector<std::unique_ptr<QProcess>> signers;
-        for (const TestPki::Signer &signer : {m_developer, m_client, m_extraSigner}) {
-            signers.push_back(std::make_unique<QProcess>());
-            signers.back()->start(pkgsealPath(),
-                                  {"sign", "-k", signer.key, "-c", signer.certificate, package});
-        }
-        for (const auto &signer : signers) {
-            QVERIFY(signer->waitForFinished(120 * 1000));
-            QVERIFY2(signer->exitStatus() == QProcess::NormalExit && signer->exitCode() == 0,
-                     signer->readAllStandardError().constData());
-        }
-        QCOMPARE(linesOf(pkgseal({"dump", package}).output, "Subject: ").size(), 3);
-        QVERIFY(isSignedIntact(package, original));
-    }
+    QVERIFY(areSignedIntact(packages, m_bundle, 3));
 }
 
 void PkgsealTest::signingKeepsWhatTheUserSet_data()
@@ -641,7 +527,8 @@ void PkgsealTest::signingKeepsWhatTheUserSet()
 
     const TestProcess signing = sign(m_developer, {package}, {}, secondName);
     QVERIFY2(signing.succeeded(), qPrintable(signing.describe()));
-    QVERIFY(isSignedIntact(package, m_zeroPackage));
+    QVERIFY(areSignedIntact({package}, m_bundle, 1));
+    QCOMPARE(QFileInfo(package).size(), QFileInfo(m_zeroPackage).size());
     QCOMPARE(entriesOf(folder), QStringList(name));
     QCOMPARE(QFileInfo(package).permissions() & QFile::Permissions(0x7077), mode);
     QCOMPARE(hashOf(otherName), secondName ? hashOf(m_zeroPackage) : QByteArray());
