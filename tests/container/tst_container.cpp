@@ -1,3 +1,5 @@
+#include "testprocess.h"
+
 #include <sdkconfig/sdkconfig.h>
 
 #include <QDir>
@@ -6,13 +8,6 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
-
-struct RunOutcome
-{
-    int exitCode = -1;
-    QByteArray output;
-    QByteArray error;
-};
 
 // Runs commands through the real kelvara-run in a temporary SDK whose path holds a blank and
 // non-ASCII letters, the way the IDE does: environment with WORKSPACE_DIR only, no PATH.
@@ -37,11 +32,11 @@ private:
     QStringList inContainer(const QStringList &command,
                             const QString &container = "kelvara-build",
                             const QString &sdk = {}) const;
-    void start(QProcess &process,
-               const QStringList &arguments,
-               const QString &workingDir = {},
-               const QProcessEnvironment &hostEnvironment = {});
-    RunOutcome run(const QStringList &command, const QByteArray &input = {});
+    // Runs the run command from a working folder, the workspace when none is given.
+    TestProcess run(const QStringList &arguments,
+                    const QByteArray &input = {},
+                    const QString &workingDir = {},
+                    QProcessEnvironment hostEnvironment = {}) const;
 
     QTemporaryDir m_tempDir;
     QString m_sdk;
@@ -105,27 +100,17 @@ QStringList tst_Container::inContainer(const QStringList &command,
            + command;
 }
 
-void tst_Container::start(QProcess &process,
-                          const QStringList &arguments,
-                          const QString &workingDir,
-                          const QProcessEnvironment &hostEnvironment)
+TestProcess tst_Container::run(const QStringList &arguments,
+                               const QByteArray &input,
+                               const QString &workingDir,
+                               QProcessEnvironment hostEnvironment) const
 {
-    QProcessEnvironment environment = hostEnvironment;
-    environment.insert("WORKSPACE_DIR", m_workspace);
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(workingDir.isEmpty() ? m_workspace : workingDir);
-    process.start(m_runCommand, arguments);
-}
-
-RunOutcome tst_Container::run(const QStringList &command, const QByteArray &input)
-{
-    QProcess process;
-    start(process, inContainer(command));
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(120 * 1000) || process.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    hostEnvironment.insert("WORKSPACE_DIR", m_workspace);
+    return TestProcess::run(m_runCommand,
+                            arguments,
+                            input,
+                            workingDir.isEmpty() ? m_workspace : workingDir,
+                            hostEnvironment);
 }
 
 void tst_Container::argumentsStreamsAndExitCodePassThrough()
@@ -135,20 +120,22 @@ void tst_Container::argumentsStreamsAndExitCodePassThrough()
                                       .split('|');
     const QString script("printf '<%s>\\n' \"$@\"; cat; echo 'to standard error' >&2; exit 255");
     const QByteArray input("first line\nsecond line ü\n");
-    const RunOutcome outcome = run(QStringList{"sh", "-c", script, "sh"} + arguments, input);
+    const TestProcess outcome = run(inContainer(QStringList{"sh", "-c", script, "sh"} + arguments),
+                                    input);
     QCOMPARE(outcome.exitCode, 255);
     QStringList expected;
     for (const QString &argument : arguments)
         expected << '<' + argument + '>';
     QCOMPARE(lines(outcome.output), expected + lines(input));
-    QCOMPARE(outcome.error, QByteArray("to standard error\n"));
+    QCOMPARE(outcome.errorOutput, QByteArray("to standard error\n"));
 }
 
 // Whoever stops a run stops the run command's process group, where the sandbox is set up.
 void tst_Container::runLeadsItsOwnProcessGroup()
 {
     QProcess process;
-    start(process, inContainer({"cat"}));
+    process.setWorkingDirectory(m_workspace);
+    process.start(m_runCommand, inContainer({"cat"}));
     process.write("started\n");
     QVERIFY(process.waitForReadyRead(120 * 1000));
     QFile stat(QString("/proc/%1/stat").arg(process.processId()));
@@ -172,13 +159,11 @@ void tst_Container::environmentAndWorkingFolderArrive()
         host.insert(variable.section('=', 0, 0), variable.section('=', 1));
     host.insert("HOME", m_workspace);
     const QString subDir = m_workspace + "/sub dir";
-    QProcess process;
     const QString script("pwd; env; touch \"$HOME/written\" && ls -A \"$HOME\"");
-    start(process, inContainer({"sh", "-c", script}), subDir, host);
-    QVERIFY(process.waitForFinished(120 * 1000));
-    QCOMPARE(process.exitCode(), 0);
+    const TestProcess outcome = run(inContainer({"sh", "-c", script}), {}, subDir, host);
+    QVERIFY2(outcome.succeeded(), qPrintable(outcome.describe()));
 
-    QStringList output = lines(process.readAllStandardOutput());
+    QStringList output = lines(outcome.output);
     QCOMPARE(output.takeFirst(), subDir);
     QCOMPARE(output.takeLast(), QString("written"));
     QMap<QString, QString> inside;
@@ -214,12 +199,12 @@ void tst_Container::hostFilesSeenInside()
             onHost += file.readAll();
         }
     }
-    QCOMPARE(run(QStringList{"cat"} + present).output, onHost);
+    QCOMPARE(run(inContainer(QStringList{"cat"} + present)).output, onHost);
 
     const QString script("ls -d /etc/shadow /etc/gshadow /etc/ssl/private /etc/ssh /etc/sudoers "
                          "/var/backups /var/lib /var/log /root 2>/dev/null; find /etc /var /opt "
                          "-path /etc/keys -prune -o ! -type l ! -perm -o=r -print");
-    QCOMPARE(run({"sh", "-c", script}).output, QByteArray());
+    QCOMPARE(run(inContainer({"sh", "-c", script})).output, QByteArray());
 }
 
 void tst_Container::readOnlyInside_data()
@@ -250,9 +235,10 @@ void tst_Container::readOnlyInside()
     const QString newFile = QDir(folder).filePath("written-inside");
     // Should the bind be writable after all, the file must not stay to fail later runs.
     const auto removal = qScopeGuard([&] { QFile::remove(newFile); });
-    const RunOutcome outcome = run({"sh", "-c", "cat \"$0\" && touch \"$1\"", file, newFile});
+    const TestProcess outcome = run(
+        inContainer({"sh", "-c", "cat \"$0\" && touch \"$1\"", file, newFile}));
     QVERIFY2(outcome.exitCode != 0, qPrintable(newFile));
-    QVERIFY2(outcome.error.contains("Read-only file system"), outcome.error.constData());
+    QVERIFY2(outcome.errorOutput.contains("Read-only file system"), qPrintable(outcome.describe()));
     QCOMPARE(outcome.output, hostFile.readAll());
     QVERIFY(!QFileInfo::exists(newFile));
 }
@@ -261,19 +247,19 @@ void tst_Container::writableOnlyWhereShared()
 {
     const QString inWorkspace = m_workspace + "/written inside";
     const QString inOtherShared = m_otherShared + "/written inside";
-    const RunOutcome written = run(
-        {"sh", "-c", "echo ws > \"$0\" && echo other > \"$1\"", inWorkspace, inOtherShared});
+    const TestProcess written = run(inContainer(
+        {"sh", "-c", "echo ws > \"$0\" && echo other > \"$1\"", inWorkspace, inOtherShared}));
     QCOMPARE(written.exitCode, 0);
     QVERIFY(QFile::exists(inWorkspace));
     QVERIFY(QFile::exists(inOtherShared));
 
     // Not even root could remount the rest writable: the tool has no capabilities.
-    QCOMPARE(run({"grep", "CapEff", "/proc/self/status"}).output,
+    QCOMPARE(run(inContainer({"grep", "CapEff", "/proc/self/status"})).output,
              QByteArray("CapEff:\t0000000000000000\n"));
 
     const QString privateFile = "/tmp/kelvara-private-"
                                 + QString::number(QRandomGenerator::global()->generate());
-    QCOMPARE(run({"sh", "-c", "echo x > \"$0\" && cat \"$0\"", privateFile}).output,
+    QCOMPARE(run(inContainer({"sh", "-c", "echo x > \"$0\" && cat \"$0\"", privateFile})).output,
              QByteArray("x\n"));
     QVERIFY(!QFile::exists(privateFile));
 }
@@ -307,13 +293,11 @@ void tst_Container::failuresAreExplained()
     QFETCH(QString, workingDir);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
-    QProcess process;
-    start(process, arguments, workingDir);
-    QVERIFY(process.waitForFinished(120 * 1000));
-    const QString error = QString::fromUtf8(process.readAllStandardError());
-    QCOMPARE(process.exitCode(), exitCode);
-    QVERIFY2(error.contains(message), qPrintable(error));
-    QVERIFY(process.readAllStandardOutput().isEmpty());
+    const TestProcess outcome = run(arguments, {}, workingDir);
+    QCOMPARE(outcome.exitCode, exitCode);
+    QVERIFY2(QString::fromUtf8(outcome.errorOutput).contains(message),
+             qPrintable(outcome.describe()));
+    QVERIFY(outcome.output.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_Container)

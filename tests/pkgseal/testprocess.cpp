@@ -5,11 +5,14 @@
 TestProcess TestProcess::run(const QString &program,
                              const QStringList &arguments,
                              const QByteArray &input,
-                             const QString &workingDirectory)
+                             const QString &workingDirectory,
+                             const QProcessEnvironment &environment)
 {
     QProcess process;
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
+    if (!environment.isEmpty())
+        process.setProcessEnvironment(environment);
     process.start(program, arguments);
     TestProcess result;
     if (!process.waitForStarted(-1)) {
