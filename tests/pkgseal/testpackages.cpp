@@ -5,41 +5,30 @@
 #include <QDir>
 #include <QFile>
 
-TestPackages::TestPackages(const QString &directory)
-    : m_directory(directory)
-{}
-
-QString TestPackages::build(const QString &name, qint64 payloadSize, Payload payload)
+QString buildTestPackage(const QString &directory,
+                         const QString &name,
+                         qint64 payloadSize,
+                         QString *error,
+                         const QString &source)
 {
-    const QString topDirectory = m_directory + "/rpmbuild-" + name;
+    const QString topDirectory = directory + "/rpmbuild-" + name;
     QDir().mkpath(topDirectory + "/SPECS");
-    const QString specPath = topDirectory + "/SPECS/" + name + ".spec";
-    QFile specFile(specPath);
-    if (!specFile.open(QIODevice::WriteOnly)) {
-        m_error = "cannot write " + specPath;
-        return {};
-    }
-    specFile.write(QString("Name: %1\nVersion: 1.0\nRelease: 1\nSummary: Test package\n"
-                           "License: MIT\nBuildArch: noarch\n"
+    const QString recipe = topDirectory + "/SPECS/" + name + ".spec";
+    const QString contents("Name: %1\nVersion: 1.0\nRelease: 1\nSummary: Test package\n"
+                           "License: MIT\nBuildArch: noarch\n%define _binary_payload w0.ufdio\n"
                            "%description\nTest package.\n"
                            "%install\nmkdir -p %{buildroot}/usr/share/%1\n"
                            "head -c %2 %3 > %{buildroot}/usr/share/%1/data\n"
-                           "%files\n/usr/share/%1/data\n")
-                       .arg(name)
-                       .arg(payloadSize)
-                       .arg(payload == Payload::Zeros ? "/dev/zero" : "/dev/urandom")
-                       .toUtf8());
-    specFile.close();
-    const TestProcess rpmbuild = TestProcess::run("rpmbuild",
-                                                  {"-bb",
-                                                   "--define",
-                                                   "_topdir " + topDirectory,
-                                                   "--define",
-                                                   "_binary_payload w0.ufdio",
-                                                   specPath});
+                           "%files\n/usr/share/%1/data\n");
+    QFile recipeFile(recipe);
+    if (recipeFile.open(QIODevice::WriteOnly))
+        recipeFile.write(contents.arg(name).arg(payloadSize).arg(source).toUtf8());
+    recipeFile.close();
+    const TestProcess rpmbuild
+        = TestProcess::run("rpmbuild", {"-bb", "--define", "_topdir " + topDirectory, recipe});
     const QString package = topDirectory + "/RPMS/noarch/" + name + "-1.0-1.noarch.rpm";
     if (!rpmbuild.succeeded() || !QFile::exists(package)) {
-        m_error = "rpmbuild: " + rpmbuild.describe();
+        *error += "rpmbuild: " + rpmbuild.describe() + '\n';
         return {};
     }
     return package;

@@ -2,19 +2,11 @@
 
 #include <QString>
 
-// Builds small RPM packages with rpmbuild, as the platform's build does.
-class TestPackages
-{
-public:
-    explicit TestPackages(const QString &directory);
-
-    enum class Payload { Random, Zeros };
-
-    // A noarch package holding one file of payloadSize bytes, uncompressed; empty on failure.
-    QString build(const QString &name, qint64 payloadSize, Payload payload = Payload::Random);
-    QString errorString() const { return m_error; }
-
-private:
-    QString m_directory;
-    QString m_error;
-};
+// Builds with rpmbuild in directory, as the platform's build does, a noarch package holding one
+// file of payloadSize bytes read from source, uncompressed. Returns the package, or an empty
+// string with rpmbuild's report added to *error.
+QString buildTestPackage(const QString &directory,
+                         const QString &name,
+                         qint64 payloadSize,
+                         QString *error,
+                         const QString &source = "/dev/urandom");

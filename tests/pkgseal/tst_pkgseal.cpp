@@ -167,12 +167,12 @@ void PkgsealTest::initTestCase()
     QVERIFY(m_directory.isValid());
     QVERIFY(QFileInfo(pkgsealPath()).isExecutable());
 
-    TestPackages packages(m_directory.filePath("packages"));
-    m_package = packages.build("hello", 2000);
-    m_bigPackage = packages.build("bulky", 4 * 1024 * 1024);
-    m_zeroPackage = packages.build("zeros", 1024 * 1024, TestPackages::Payload::Zeros);
-    QVERIFY2(!m_package.isEmpty() && !m_bigPackage.isEmpty() && !m_zeroPackage.isEmpty(),
-             qPrintable(packages.errorString()));
+    const QString packages = m_directory.filePath("packages");
+    QString error;
+    m_package = buildTestPackage(packages, "hello", 2000, &error);
+    m_bigPackage = buildTestPackage(packages, "bulky", 4 * 1024 * 1024, &error);
+    m_zeroPackage = buildTestPackage(packages, "zeros", 1024 * 1024, &error, "/dev/zero");
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 
     TestPki pki(m_directory.filePath("pki"));
     const TestPki::Signer root = pki.createAuthority("root");

@@ -46,9 +46,9 @@ void tst_Sdk::initTestCase()
     m_sdk = m_tempDir.filePath("demo sdk");
     const TestProcess created = createSdk(m_sdk);
     QVERIFY2(created.succeeded(), qPrintable(created.describe()));
-    TestPackages packages(m_tempDir.filePath("packages"));
-    m_package = packages.build("hello", 100);
-    QVERIFY2(!m_package.isEmpty(), qPrintable(packages.errorString()));
+    QString error;
+    m_package = buildTestPackage(m_tempDir.filePath("packages"), "hello", 100, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 }
 
 // Keys are readable by their owner only; everything else by all.
