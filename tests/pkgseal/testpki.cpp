@@ -5,28 +5,23 @@
 
 namespace {
 
-const char ExtensionsConfig[] = "[authority]\n"
-                                "basicConstraints=critical,CA:TRUE\n"
-                                "keyUsage=critical,keyCertSign,cRLSign\n"
-                                "subjectKeyIdentifier=hash\n"
-                                "[signer]\n"
-                                "basicConstraints=critical,CA:FALSE\n"
-                                "keyUsage=digitalSignature\n"
-                                "subjectKeyIdentifier=hash\n"
-                                "authorityKeyIdentifier=keyid\n"
-                                "[ca]\n"
-                                "default_ca=issuing\n"
-                                "[issuing]\n"
-                                "database=issued/index.txt\n"
-                                "new_certs_dir=issued\n"
-                                "default_md=sha256\n"
-                                "policy=anyName\n"
-                                "unique_subject=no\n"
-                                "rand_serial=yes\n"
-                                "[anyName]\n"
-                                "organizationName=optional\n"
-                                "organizationalUnitName=optional\n"
-                                "commonName=supplied\n";
+// The issuing authority's database and the certificates' extensions; openssl adds the key
+// identifiers, and keeps the subject of each request as it is.
+const char IssuingConfig[] = "[issuing]\n"
+                             "database=issued/index.txt\n"
+                             "new_certs_dir=issued\n"
+                             "default_md=sha256\n"
+                             "policy=anyName\n"
+                             "unique_subject=no\n"
+                             "rand_serial=yes\n"
+                             "[anyName]\n"
+                             "commonName=supplied\n"
+                             "[authority]\n"
+                             "basicConstraints=critical,CA:TRUE\n"
+                             "keyUsage=critical,keyCertSign,cRLSign\n"
+                             "[signer]\n"
+                             "basicConstraints=critical,CA:FALSE\n"
+                             "keyUsage=digitalSignature\n";
 
 } // namespace
 
@@ -34,9 +29,9 @@ TestPki::TestPki(const QString &directory)
     : m_directory(directory)
 {
     QDir().mkpath(path("issued"));
-    QFile config(path("extensions.cnf"));
+    QFile config(path("issuing.cnf"));
     if (config.open(QIODevice::WriteOnly))
-        config.write(ExtensionsConfig);
+        config.write(IssuingConfig);
     QFile(path("issued/index.txt")).open(QIODevice::WriteOnly);
 }
 
@@ -98,7 +93,7 @@ TestPki::Signer TestPki::issue(const QString &authority,
     const QString issuing = signer.key == authorityKey ? "-extensions authority -selfsign"
                                                        : "-extensions signer -cert %4";
     const bool issued
-        = openssl("ca -batch -config extensions.cnf -notext -preserveDN -keyfile %1 "
+        = openssl("ca -batch -config issuing.cnf -name issuing -notext -preserveDN -keyfile %1 "
                   "-in %2.csr -out %3 "
                       + issuing + ' ' + options,
                   {authorityKey, signer.key, signer.certificate, path(authority + "-cert.pem")})
