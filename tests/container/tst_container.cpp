@@ -46,12 +46,6 @@ private:
     QString m_runCommand;
 };
 
-static bool writeFile(const QString &fileName, const QByteArray &contents)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-}
-
 static QStringList lines(const QByteArray &bytes)
 {
     return QString::fromUtf8(bytes).split('\n', Qt::SkipEmptyParts);
@@ -74,8 +68,10 @@ void tst_Container::initTestCase()
     m_otherShared = root.filePath("shared-2");
     for (const QString &file : QStringList{m_sdk + "/keys/developer-key.pem",
                                            m_sdk + "/ca/root-ca.pem",
-                                           m_engine + "/root-ca-bundle.pem"})
-        QVERIFY(writeFile(file, "content of " + QFileInfo(file).fileName().toUtf8()));
+                                           m_engine + "/root-ca-bundle.pem"}) {
+        QFile written(file);
+        QVERIFY(written.open(QIODevice::WriteOnly) && written.write(file.toUtf8()) > 0);
+    }
 
     SdkConfig::Configuration config;
     config.installationPath = m_sdk;
@@ -114,15 +110,12 @@ void tst_Container::argumentsStreamsAndExitCodePassThrough()
     const QStringList arguments = QString::fromUtf8("one word|  blanks  |a\tb||$HOME|*|'single'|"
                                                     "\"double\"|back\\slash|a;b&c|Grüße путь 日本")
                                       .split('|');
-    const QString script("printf '<%s>\\n' \"$@\"; cat; echo 'to standard error' >&2; exit 255");
+    const QString script("printf '%s\\n' \"$@\"; cat; echo 'to standard error' >&2; exit 255");
     const QByteArray input("first line\nsecond line ü\n");
     const TestProcess outcome = run(inContainer(QStringList{"sh", "-c", script, "sh"} + arguments),
                                     input);
     QCOMPARE(outcome.exitCode, 255);
-    QStringList expected;
-    for (const QString &argument : arguments)
-        expected << '<' + argument + '>';
-    QCOMPARE(lines(outcome.output), expected + lines(input));
+    QCOMPARE(outcome.output, (arguments.join('\n') + '\n').toUtf8() + input);
     QCOMPARE(outcome.errorOutput, QByteArray("to standard error\n"));
 }
 
@@ -235,9 +228,8 @@ void tst_Container::writableOnlyWhereShared()
     const QString inOtherShared = m_otherShared + "/written inside";
     const TestProcess written = run(inContainer(
         {"sh", "-c", "echo ws > \"$0\" && echo other > \"$1\"", inWorkspace, inOtherShared}));
-    QCOMPARE(written.exitCode, 0);
-    QVERIFY(QFile::exists(inWorkspace));
-    QVERIFY(QFile::exists(inOtherShared));
+    QVERIFY2(written.succeeded(), qPrintable(written.describe()));
+    QVERIFY(QFile::exists(inWorkspace) && QFile::exists(inOtherShared));
 
     // Not even root could remount the rest writable: the tool has no capabilities.
     QCOMPARE(run(inContainer({"grep", "CapEff", "/proc/self/status"})).output,

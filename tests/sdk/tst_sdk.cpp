@@ -30,21 +30,16 @@ private:
     QString m_package;
 };
 
-static QString binDir()
+static QString tool(const QString &name)
 {
-    return qEnvironmentVariable("QUILLMARK_BUILD_DIR") + "/bin";
-}
-
-static TestProcess createSdk(const QString &dir)
-{
-    return TestProcess::run(binDir() + "/kelvara-sdk", {"create", dir});
+    return qEnvironmentVariable("QUILLMARK_BUILD_DIR") + "/bin/" + name;
 }
 
 void tst_Sdk::initTestCase()
 {
     QVERIFY(m_tempDir.isValid());
     m_sdk = m_tempDir.filePath("demo sdk");
-    const TestProcess created = createSdk(m_sdk);
+    const TestProcess created = TestProcess::run(tool("kelvara-sdk"), {"create", m_sdk});
     QVERIFY2(created.succeeded(), qPrintable(created.describe()));
     QString error;
     m_package = buildTestPackage(m_tempDir.filePath("packages"), "hello", 100, &error);
@@ -95,7 +90,7 @@ void tst_Sdk::demoPairsSignAndVerify()
     QFETCH(QString, key);
     QFETCH(QString, certificate);
     QFETCH(QString, group);
-    const QString pkgseal = binDir() + "/pkgseal";
+    const QString pkgseal = tool("pkgseal");
     const QString package = m_tempDir.filePath(QFileInfo(key).baseName() + ".rpm");
     QVERIFY(QFile::copy(m_package, package));
     const bool encrypted = key.contains("encrypted");
@@ -136,7 +131,7 @@ void tst_Sdk::refusesToOverwrite()
     };
     const QByteArray before = listing();
 
-    const TestProcess refused = createSdk(folder);
+    const TestProcess refused = TestProcess::run(tool("kelvara-sdk"), {"create", folder});
     QVERIFY2(!refused.succeeded() && refused.errorOutput.contains(folder.toUtf8()),
              qPrintable(refused.describe()));
     QCOMPARE(listing(), before);
