@@ -4,11 +4,9 @@
 #include <coreplugin/actionmanager/command.h>
 #include <coreplugin/coreconstants.h>
 #include <coreplugin/dialogs/ioptionspage.h>
-#include <coreplugin/icore.h>
 #include <coreplugin/messagemanager.h>
 #include <coreplugin/outputpanemanager.h>
 #include <coreplugin/outputwindow.h>
-#include <coreplugin/terminaloutput.h>
 
 #include <QAction>
 #include <QApplication>
@@ -21,12 +19,9 @@
 
 #include <memory>
 
-#include <unistd.h>
-
 using namespace Core;
 
-// The Core plug-in loaded alone: the message pane, its cap, its echo to the terminal and the
-// options dialog.
+// The Core plug-in loaded alone: the message pane, its cap and the options dialog.
 class tst_CorePlugin : public QObject
 {
     Q_OBJECT
@@ -37,7 +32,6 @@ private slots:
     void messagePaneShowsOrFlashesAsAsked();
     void outputPaneKeepsTheNewestWholeLines_data();
     void outputPaneKeepsTheNewestWholeLines();
-    void messagesEchoToStandardErrorWhenAsked();
     void optionsDialogAppliesPages();
 
 private:
@@ -109,27 +103,6 @@ void tst_CorePlugin::outputPaneKeepsTheNewestWholeLines()
     QCOMPARE(lines.first(), OutputWindow::discardedNote());
     for (int i = 1; i < lines.size(); ++i)
         QCOMPARE(lines.at(i), message(301 - lines.size() + i));
-}
-
-// Headless, the messages go to standard error (the build output goes to standard output).
-void tst_CorePlugin::messagesEchoToStandardErrorWhenAsked()
-{
-    QTemporaryFile captured;
-    QVERIFY(captured.open());
-    TerminalOutput::flush();
-    const int savedStderr = dup(STDERR_FILENO);
-    QVERIFY(dup2(captured.handle(), STDERR_FILENO) >= 0);
-    MessageManager::writeSilently("not echoed");
-    ICore::setEchoesToTerminal(true);
-    MessageManager::writeFlashing("[I]\techoed");
-    ICore::setEchoesToTerminal(false);
-    TerminalOutput::flush();
-    dup2(savedStderr, STDERR_FILENO);
-    close(savedStderr);
-
-    QFile output(captured.fileName());
-    QVERIFY(output.open(QIODevice::ReadOnly));
-    QCOMPARE(output.readAll(), QByteArray("[I]\techoed\n"));
 }
 
 namespace {

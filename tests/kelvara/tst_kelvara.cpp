@@ -1,8 +1,12 @@
 #include "../common/testide.h"
+#include "../common/testrecipe.h"
 #include "../common/testsdk.h"
 
 #include <kelvara/kambuildstep.h>
 #include <kelvara/kamsettings.h>
+#include <pelk/buildengine.h>
+#include <pelk/buildenginesdialog.h>
+#include <pelk/sdk.h>
 #include <projectexplorer/buildconfiguration.h>
 #include <projectexplorer/buildmanager.h>
 #include <projectexplorer/buildsteplist.h>
@@ -10,11 +14,13 @@
 #include <projectexplorer/projectexplorer.h>
 #include <projectexplorer/session.h>
 #include <projectexplorer/target.h>
-#include <utils/fileutils.h>
+#include <utils/pathchooser.h>
 
+#include <QDialogButtonBox>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -25,9 +31,12 @@
 using namespace ProjectExplorer;
 using Kam::Internal::KamBuildStep;
 using Kam::Internal::KamSettings;
+using Pelk::BuildEngine;
+using Pelk::Sdk;
 
-// The platform build step building the example project with rpmbuild, through a run command
-// that runs it on the host, and the packages it hands on.
+// The build engines of the SDK's configuration, followed whoever changes the file, and the
+// platform build step building a project with rpmbuild, through a run command that runs it on the
+// host, and the packages it hands on.
 class KelvaraTest : public QObject
 {
     Q_OBJECT
@@ -37,6 +46,8 @@ private slots:
     void cleanupTestCase();
     void cleanup();
 
+    void followsAtomicReplacementOfTheFile();
+    void dialogStoresTheNewFolder();
     void buildsThePackagesInTheWorkspaceOfTheSettings();
     void failedBuildListsNoPackage_data();
     void failedBuildListsNoPackage();
@@ -44,18 +55,21 @@ private slots:
     void buildNeverActsThroughLinks();
 
 private:
-    KamBuildStep *openExample(const QString &folder, const QByteArray &install = {});
+    KamBuildStep *openProject(const QString &folder, const QByteArray &commands = "true");
     bool build(KamBuildStep *step, QStringList *output = nullptr);
 
     std::unique_ptr<TestSdk> m_sdk;
     std::unique_ptr<TestIde> m_ide;
     QString m_runCommand;
+    QTemporaryDir m_otherFolder;
 };
 
 void KelvaraTest::initTestCase()
 {
+    qRegisterMetaType<Utils::FilePath>();
     m_sdk = std::make_unique<TestSdk>();
     QVERIFY(m_sdk->isValid());
+    m_sdk->addEngine("second-engine", m_otherFolder.path());
     m_runCommand = m_sdk->createPassThroughRunCommand();
     QVERIFY(!m_runCommand.isEmpty());
     m_sdk->setRunCommands({m_runCommand});
@@ -73,30 +87,67 @@ void KelvaraTest::cleanup()
     SessionManager::removeProjects(SessionManager::projects());
     KamSettings::setWorkspaceLocation(QString());
     m_sdk->setRunCommands({m_runCommand});
+    m_sdk->setSharedSrcPath("second-engine", m_otherFolder.path());
     QVERIFY(m_sdk->save());
 }
 
-// Copies the example project to folder, adds the commands to its %install section, opens it and
-// returns its platform build step.
-KamBuildStep *KelvaraTest::openExample(const QString &folder, const QByteArray &install)
+void KelvaraTest::followsAtomicReplacementOfTheFile()
 {
-    const QString source = qEnvironmentVariable("QUILLMARK_SOURCE_DIR") + "/examples/hello";
-    QString errorString;
-    if (!Utils::FileUtils::copyRecursively(Utils::FilePath::fromString(source),
-                                           Utils::FilePath::fromString(folder),
-                                           &errorString)) {
-        qWarning("%s", qPrintable(errorString));
-        return nullptr;
-    }
-    QFile specFile(folder + "/hello.spec");
-    if (!specFile.open(QIODevice::ReadWrite))
-        return nullptr;
-    const QByteArray recipe = specFile.readAll().replace("%install\n", "%install\n" + install);
-    specFile.resize(0);
-    specFile.seek(0);
-    specFile.write(recipe);
-    specFile.close();
+    BuildEngine *second = Sdk::buildEngine("second-engine");
+    QVERIFY(second);
+    QSignalSpy spy(second, &BuildEngine::sharedSrcPathChanged);
 
+    // Saved without telling the IDE, first by replacing the file, then by writing into the new
+    // one: the plug-in's watch on sdk.json must follow the file that replaced the watched one.
+    const QString a = m_otherFolder.path() + "/a";
+    const QString b = m_otherFolder.path() + "/b";
+    m_sdk->setSharedSrcPath("second-engine", a);
+    QString errorString;
+    QVERIFY2(m_sdk->configuration().save(&errorString), qPrintable(errorString));
+    QTRY_COMPARE_WITH_TIMEOUT(second->sharedSrcPath().toString(), a, 20000);
+
+    QFile file(m_sdk->path() + "/sdk.json");
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const QByteArray text = file.readAll().replace(a.toUtf8(), b.toUtf8());
+    QVERIFY(file.seek(0) && file.write(text) == text.size()); // same length: one write in place
+    file.close();
+    QTRY_COMPARE_WITH_TIMEOUT(second->sharedSrcPath().toString(),
+                              m_otherFolder.path() + "/b",
+                              20000);
+    QCOMPARE(spy.count(), 2);
+}
+
+void KelvaraTest::dialogStoresTheNewFolder()
+{
+    BuildEngine *second = Sdk::buildEngine("second-engine");
+    QSignalSpy spy(second, &BuildEngine::sharedSrcPathChanged);
+    const QString newFolder = m_otherFolder.path() + "/chosen";
+    QVERIFY(QDir().mkpath(newFolder));
+
+    Pelk::Internal::BuildEnginesDialog dialog;
+    auto chooser = dialog.findChild<Utils::PathChooser *>("second-engine");
+    QVERIFY(chooser);
+    QCOMPARE(chooser->filePath().toString(), m_otherFolder.path());
+    chooser->setPath(newFolder);
+    dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Apply)->click();
+
+    QCOMPARE(spy.count(), 1);
+    SdkConfig::Configuration stored;
+    QString errorString;
+    QVERIFY(SdkConfig::Configuration::load(m_sdk->path(), &stored, &errorString));
+    QCOMPARE(stored.engine("second-engine")->sharedSrcPath, newFolder);
+    QCOMPARE(stored.engine("kelvara-engine")->sharedSrcPath, m_sdk->workspacePath());
+}
+
+// Makes a project of a package and a subpackage in folder, its %build running the commands, opens
+// it and returns its platform build step.
+KamBuildStep *KelvaraTest::openProject(const QString &folder, const QByteArray &commands)
+{
+    QFile recipe(folder + "/hello.spec");
+    if (!QDir().mkpath(folder) || !recipe.open(QIODevice::WriteOnly)
+        || recipe.write(testRecipe("hello", 1, commands)) <= 0)
+        return nullptr;
+    recipe.close();
     Project *project = ProjectExplorerPlugin::openProject(folder).project();
     if (!project)
         return nullptr;
@@ -124,7 +175,7 @@ void KelvaraTest::buildsThePackagesInTheWorkspaceOfTheSettings()
 {
     QTemporaryDir workspace;
     KamSettings::setWorkspaceLocation(workspace.path());
-    KamBuildStep *step = openExample(workspace.filePath("hello"));
+    KamBuildStep *step = openProject(workspace.filePath("hello"));
     QVERIFY(step);
 
     QSignalSpy progress(step, &BuildStep::progress);
@@ -133,10 +184,9 @@ void KelvaraTest::buildsThePackagesInTheWorkspaceOfTheSettings()
     const QStringList packages = step->deployablePackagesFileNames();
     QCOMPARE(packages.size(), 2);
     QCOMPARE(QFileInfo(packages.at(0)).fileName(), QString("hello-1.0-1.noarch.rpm"));
-    QCOMPARE(QFileInfo(packages.at(1)).fileName(), QString("hello-doc-1.0-1.noarch.rpm"));
+    QCOMPARE(QFileInfo(packages.at(1)).fileName(), QString("hello-p1-1.0-1.noarch.rpm"));
     for (const QString &package : packages) {
         QVERIFY(QFileInfo(package).isFile());
-        QVERIFY(package.startsWith(step->buildDirectory().toString() + '/'));
         QVERIFY(package.startsWith(workspace.path() + '/'));
     }
     // Progress as rpmbuild goes through the project's .spec file, never backwards.
@@ -174,9 +224,9 @@ void KelvaraTest::failedBuildListsNoPackage()
         QVERIFY(m_sdk->save());
     }
     QTemporaryDir outsideDir;
-    KamBuildStep *step = openExample((outside ? outsideDir.path() : m_sdk->workspacePath()) + '/'
+    KamBuildStep *step = openProject((outside ? outsideDir.path() : m_sdk->workspacePath()) + '/'
                                          + name,
-                                     name == "broken" ? "exit 3\n" : "");
+                                     name == "broken" ? "exit 3" : "true");
     QVERIFY(step);
 
     QStringList output;
@@ -200,11 +250,11 @@ static QMap<QString, QByteArray> snapshot(const QString &folder)
 
 void KelvaraTest::buildNeverActsThroughLinks_data()
 {
-    QTest::addColumn<QByteArray>("install");
+    QTest::addColumn<QByteArray>("commands");
     QTest::addColumn<bool>("buildFolderIsLink");
     QTest::addColumn<int>("packages");
     QTest::addColumn<QString>("message");
-    // The package recipe's %install makes the links; OUTSIDE stands for a host folder outside.
+    // The package recipe's %build makes the links; OUTSIDE stands for a host folder outside.
     QTest::newRow("packages folder replaced by a link")
         << QByteArray("rm -rf %{_topdir}/RPMS && ln -s OUTSIDE %{_topdir}/RPMS\n") << false << 0
         << "produced no package";
@@ -219,7 +269,7 @@ void KelvaraTest::buildNeverActsThroughLinks_data()
 // package that is not a regular file of the build folder.
 void KelvaraTest::buildNeverActsThroughLinks()
 {
-    QFETCH(QByteArray, install);
+    QFETCH(QByteArray, commands);
     QFETCH(bool, buildFolderIsLink);
     QFETCH(int, packages);
     QFETCH(QString, message);
@@ -232,9 +282,9 @@ void KelvaraTest::buildNeverActsThroughLinks()
     }
     const QMap<QString, QByteArray> before = snapshot(outside.path());
 
-    KamBuildStep *step = openExample(m_sdk->workspacePath() + "/links-"
+    KamBuildStep *step = openProject(m_sdk->workspacePath() + "/links-"
                                          + QString::number(qHash(QTest::currentDataTag())),
-                                     install.replace("OUTSIDE", outside.path().toUtf8()));
+                                     commands.replace("OUTSIDE", outside.path().toUtf8()));
     QVERIFY(step);
     const QString buildFolder = step->buildDirectory().toString();
     const auto removeLink = qScopeGuard([&] {

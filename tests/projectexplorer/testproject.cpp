@@ -2,6 +2,7 @@
 
 #include "teststeps.h"
 
+#include <projectexplorer/buildconfiguration.h>
 #include <projectexplorer/buildsteplist.h>
 #include <projectexplorer/deployconfiguration.h>
 #include <projectexplorer/kit.h>
@@ -19,17 +20,16 @@ const char TestProject::mimeType[] = "application/x-quillmark-test-project";
 const char TestProject::fileSuffix[] = "testproject";
 const char TestProject::recordingStepId[] = "Test.RecordingStep";
 
-Utils::Id TestProject::projectId()
+class TestBuildConfiguration : public BuildConfiguration
 {
-    return "Test.Project";
-}
+public:
+    explicit TestBuildConfiguration(Target *target)
+        : BuildConfiguration(target, "Test.BuildConfiguration")
+    {}
+};
 
-Utils::Id TestProject::deviceType()
-{
-    return "Test.Device.Type";
-}
-
-Kit *TestProject::testKit()
+// The kit of the test projects, registered on first use.
+static Kit *testKit()
 {
     const Utils::Id kitId = "Test.Kit";
     if (Kit *existing = KitManager::kit(kitId))
@@ -37,7 +37,7 @@ Kit *TestProject::testKit()
     return KitManager::registerKit(
         [](Kit *k) {
             k->setUnexpandedDisplayName("Test Kit");
-            DeviceTypeKitAspect::setDeviceTypeId(k, deviceType());
+            DeviceTypeKitAspect::setDeviceTypeId(k, "Test.Device.Type");
         },
         kitId);
 }
@@ -45,10 +45,10 @@ Kit *TestProject::testKit()
 TestProject::TestProject(const Utils::FilePath &fileName)
     : Project(mimeType, fileName)
 {
-    setId(projectId());
+    setId("Test.Project");
     Target *target = addTargetForKit(testKit());
     for (const QString &name : {QString("Debug"), QString("Release")}) {
-        auto configuration = new TestBuildConfiguration(target, "Test.BuildConfiguration");
+        auto configuration = new TestBuildConfiguration(target);
         configuration->setDefaultDisplayName(name);
         auto compile = new RecordingStep(configuration->buildSteps(), recordingStepId);
         compile->name = "compile";

@@ -1,21 +1,6 @@
 #pragma once
 
-#include <projectexplorer/buildconfiguration.h>
 #include <projectexplorer/project.h>
-
-namespace ProjectExplorer {
-class Kit;
-}
-
-class TestBuildConfiguration : public ProjectExplorer::BuildConfiguration
-{
-    Q_OBJECT
-
-public:
-    TestBuildConfiguration(ProjectExplorer::Target *target, Utils::Id id)
-        : ProjectExplorer::BuildConfiguration(target, id)
-    {}
-};
 
 // A project type for the tests: a file "<name>.testproject". It has one target with the test kit,
 // build configurations "Debug" and "Release" whose build steps hold one RecordingStep named
@@ -29,9 +14,6 @@ public:
     static const char mimeType[];
     static const char fileSuffix[];
     static const char recordingStepId[];
-    static Utils::Id projectId();
-    static Utils::Id deviceType();
-    static ProjectExplorer::Kit *testKit();
 
     explicit TestProject(const Utils::FilePath &fileName);
 

@@ -56,16 +56,13 @@ public:
     void setScript(const QString &script);
 };
 
-// A factory for the steps of the tests.
-class TestStepFactory : public ProjectExplorer::BuildStepFactory
+// The factory of the recording steps.
+class RecordingStepFactory : public ProjectExplorer::BuildStepFactory
 {
 public:
-    template<class Step>
-    static TestStepFactory *make(Utils::Id id, const QString &displayName)
+    explicit RecordingStepFactory(Utils::Id id)
     {
-        auto factory = new TestStepFactory;
-        factory->registerStep<Step>(id);
-        factory->setDisplayName(displayName);
-        return factory;
+        registerStep<RecordingStep>(id);
+        setDisplayName("Recording");
     }
 };
