@@ -132,7 +132,6 @@ private:
 void tst_ProjectListener::initTestCase()
 {
     m_sdk = std::make_unique<TestSdk>();
-    m_sdk->save();
     m_ide = std::make_unique<TestIde>(m_sdk->path());
     for (int i = 0; i < 4; ++i) {
         Kit *kit = KitManager::registerKit(
