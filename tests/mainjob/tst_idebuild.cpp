@@ -208,9 +208,8 @@ void tst_IdeBuild::floodOfLinesReachesThePanesWhole()
     const QString compileOutput = pane->toPlainText();
     QCOMPARE(linesStartingWith(compileOutput, "build line "), buildLines);
     QCOMPARE(linesStartingWith(compileOutput, "tool line "), toolLines);
-    QStringList messages;
-    for (const QString &line : toolLines)
-        messages.append("[I]\t" + line);
+    const QStringList messages = QStringList(toolLines).replaceInStrings(QRegularExpression("^"),
+                                                                         "[I]\t");
     QCOMPARE(linesStartingWith(Core::MessageManager::text(), "[I]\ttool line "), messages);
 }
 
