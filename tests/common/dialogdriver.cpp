@@ -3,8 +3,6 @@
 #include <testide.h>
 #include <utils/pathchooser.h>
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
@@ -56,12 +54,6 @@ void DialogDriver::fillGeneration(const QString &company,
     widget<QLineEdit>("generateCompanyNameLineEdit")->setText(company);
     choose("generatedKeyPathChooser", key);
     choose("generatedReqPathChooser", request);
-}
-
-void DialogDriver::chooseGenerationOptions(int algorithm, bool encrypt) const
-{
-    widget<QComboBox>("generationKeyAlgoComboBox")->setCurrentIndex(algorithm);
-    widget<QCheckBox>("generationKeyEncryptCheckBox")->setChecked(encrypt);
 }
 
 QString DialogDriver::statusMessage() const

@@ -27,7 +27,6 @@ public:
     // Empties the chooser's field, then types the text into it key by key.
     void type(const char *chooserName, const QString &text) const;
     void fillGeneration(const QString &company, const QString &key, const QString &request) const;
-    void chooseGenerationOptions(int algorithm, bool encrypt) const;
     QString statusMessage() const;
     // The whole text of a signature summary label, which shows each line cut in the middle to its
     // width and holds the whole text as its tool tip; what the label shows when it does not.

@@ -12,7 +12,7 @@ static bool writeFile(const QString &fileName, const QByteArray &contents)
     return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }
 
-TestSdk::TestSdk(const QStringList &runCommands, const QStringList &packageSigningFiles)
+TestSdk::TestSdk(const QStringList &runCommands)
 {
     if (!m_dir.isValid())
         return;
@@ -20,7 +20,7 @@ TestSdk::TestSdk(const QStringList &runCommands, const QStringList &packageSigni
     for (const char *folder : {"engine", "workspace", "package-signing", "bin"})
         dir.mkpath(folder);
     bool filesWritten = true;
-    for (const QString &fileName : packageSigningFiles) {
+    for (const QString fileName : {"regular_key.pem", "regular_cert.pem"}) {
         filesWritten = filesWritten
                        && writeFile(dir.filePath("package-signing/" + fileName),
                                     "test content of " + fileName.toUtf8() + '\n');
@@ -85,22 +85,19 @@ void TestSdk::setSharedSrcPath(const QString &engineName, const QString &sharedS
     }
 }
 
-bool TestSdk::save(QString *errorString)
+bool TestSdk::save()
 {
     QString error;
-    if (!m_configuration.save(&error)) {
-        if (errorString)
-            *errorString = error;
+    if (!m_configuration.save(&error))
         return false;
-    }
     if (Pelk::Sdk::instance())
         Pelk::Sdk::reload();
     return true;
 }
 
-QString TestSdk::createPassThroughRunCommand(const QString &name)
+QString TestSdk::createPassThroughRunCommand()
 {
-    const QString fileName = path() + "/bin/" + name;
+    const QString fileName = path() + "/bin/run-direct";
     if (!writeFile(fileName, "#!/bin/sh\nexec \"$@\"\n"))
         return QString();
     QFile::setPermissions(fileName,

@@ -7,13 +7,11 @@
 
 // A temporary SDK folder for tests: sdk.json with one engine "kelvara-engine" (its folder
 // engine/, its shared source folder workspace/), one build container per given run command,
-// package-signing/ with the given files, and an empty workspace/.
+// package-signing/ with the regular key and certificate, and an empty workspace/.
 class TestSdk
 {
 public:
-    explicit TestSdk(const QStringList &runCommands = QStringList(),
-                     const QStringList &packageSigningFiles = {"regular_key.pem",
-                                                               "regular_cert.pem"});
+    explicit TestSdk(const QStringList &runCommands = QStringList());
 
     bool isValid() const;
     QString path() const;
@@ -28,11 +26,11 @@ public:
     void setSharedSrcPath(const QString &engineName, const QString &sharedSrcPath);
 
     // Writes sdk.json and, when the IDE is running, makes its build-engine plug-in re-read it.
-    bool save(QString *errorString = nullptr);
+    bool save();
 
-    // A run command (bin/<name> in the SDK) that runs its arguments directly on the host, for
-    // tests that need no sandbox.
-    QString createPassThroughRunCommand(const QString &name = "run-direct");
+    // A run command (bin/run-direct in the SDK) that runs its arguments directly on the host,
+    // for tests that need no sandbox.
+    QString createPassThroughRunCommand();
 
     // Makes a complete demo SDK in dir with bin/kelvara-sdk. Returns dir, or an empty string
     // with the reason in errorString.

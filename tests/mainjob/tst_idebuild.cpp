@@ -28,7 +28,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QMainWindow>
-#include <QProgressBar>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -42,21 +42,9 @@ namespace {
 
 const char SIGN_STEP_ID[] = "Quillmark.PkgsealStep";
 
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-           && file.write(content) == content.size();
-}
-
 QStringList linesStartingWith(const QString &text, const QString &start)
 {
-    QStringList lines;
-    for (const QString &line : text.split('\n')) {
-        if (line.startsWith(start))
-            lines.append(line);
-    }
-    return lines;
+    return text.split('\n').filter(QRegularExpression('^' + QRegularExpression::escape(start)));
 }
 
 Core::OutputWindow *compileOutputPane()
@@ -123,8 +111,10 @@ void tst_IdeBuild::useRunCommand(const QString &runCommand)
 Project *tst_IdeBuild::openProject(const QString &name, const QByteArray &recipe)
 {
     const QString folder = m_sdk + "/workspace/" + name;
-    if (!QDir().mkpath(folder) || !writeFile(folder + '/' + name + ".spec", recipe))
+    QFile file(folder + '/' + name + ".spec");
+    if (!QDir().mkpath(folder) || !file.open(QIODevice::WriteOnly) || file.write(recipe) < 0)
         return nullptr;
+    file.close();
     Project *project = ProjectExplorerPlugin::openProject(folder).project();
     if (!project || !project->activeTarget())
         return nullptr;
@@ -218,9 +208,8 @@ void tst_IdeBuild::floodOfLinesReachesThePanesWhole()
     const QString compileOutput = pane->toPlainText();
     QCOMPARE(linesStartingWith(compileOutput, "build line "), buildLines);
     QCOMPARE(linesStartingWith(compileOutput, "tool line "), toolLines);
-    QStringList messages;
-    for (const QString &line : toolLines)
-        messages.append("[I]\t" + line);
+    const QStringList messages = QStringList(toolLines).replaceInStrings(QRegularExpression("^"),
+                                                                         "[I]\t");
     QCOMPARE(linesStartingWith(Core::MessageManager::text(), "[I]\ttool line "), messages);
 }
 

@@ -6,7 +6,6 @@
 
 #include <QDirIterator>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -134,7 +133,6 @@ class tst_MainJob : public QObject
 private slots:
     void initTestCase();
 
-    void buildSignsWithEngineDefaults();
     void encryptedKeyWithoutTerminalFailsNamingTheKey();
     void encryptedKeyIsAskedForOnTheTerminal();
     void sigtermStopsTheBuild();
@@ -143,7 +141,6 @@ private:
     QStringList ideArguments(const QString &project) const;
     ProcessResult buildInIde();
     ProcessResult runInContainer(const QStringList &command);
-    QStringList packages() const;
     void setGlobalKeys(const QString &key, const QString &certificate);
     void checkDeveloperSigned(const ProcessResult &build);
 
@@ -173,9 +170,8 @@ void tst_MainJob::initTestCase()
 
     // Only the workspace is seen inside the container: the test's own pairs go there.
     QVERIFY(QDir().mkpath(m_workspace + "/keys"));
-    for (const char *file : {"developer-key-encrypted.pem", "developer-cert.pem"}) {
+    for (const char *file : {"developer-key-encrypted.pem", "developer-cert.pem"})
         QVERIFY(QFile::copy(m_sdk + "/keys/" + file, m_workspace + "/keys/" + file));
-    }
     QVERIFY(QFile::copy(m_sdk + "/ca/root-ca.pem", m_workspace + "/keys/root-ca.pem"));
 }
 
@@ -199,16 +195,6 @@ ProcessResult tst_MainJob::runInContainer(const QStringList &command)
     return runProcess(m_sdk + "/bin/run-kelvara-build", command, m_workspace, environment);
 }
 
-QStringList tst_MainJob::packages() const
-{
-    QStringList found;
-    QDirIterator it(m_workspace, {"*.rpm"}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found.append(it.next());
-    found.sort();
-    return found;
-}
-
 void tst_MainJob::setGlobalKeys(const QString &key, const QString &certificate)
 {
     QSettings settings(m_settings + "/Kelvara/KelvaraIDE.ini", QSettings::IniFormat);
@@ -221,7 +207,10 @@ void tst_MainJob::setGlobalKeys(const QString &key, const QString &certificate)
 void tst_MainJob::checkDeveloperSigned(const ProcessResult &build)
 {
     QCOMPARE(build.exitCode, 0);
-    const QStringList built = packages();
+    QStringList built;
+    QDirIterator it(m_workspace, {"*.rpm"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        built.append(it.next());
     QCOMPARE(built.size(), 2);
     const int success = build.output.indexOf("Package sign completed successfully.");
     QVERIFY2(success > build.output.indexOf("Signing RPM package..."), qPrintable(build.output));
@@ -235,21 +224,7 @@ void tst_MainJob::checkDeveloperSigned(const ProcessResult &build)
     QVERIFY2(verify.exitCode == 0, qPrintable(verify.output));
 }
 
-void tst_MainJob::buildSignsWithEngineDefaults()
-{
-    const ProcessResult build = buildInIde();
-    QVERIFY2(build.exitCode == 0, qPrintable(build.output + build.errorOutput));
-    checkDeveloperSigned(build);
-
-    // The build output goes to stdout, each tool line once; the message pane's lines go to
-    // stderr, with nothing else: no progress where there is no terminal.
-    QCOMPARE(build.output.count("Group: developer\n"), 2);
-    QVERIFY(!build.output.contains("Step 2 of 2"));
-    QVERIFY(build.errorOutput.contains("[I]\tGroup: developer\n"));
-    for (const QString &line : build.errorOutput.split('\n', Qt::SkipEmptyParts))
-        QVERIFY2(QRegularExpression("^\\[[IEW$]\\][ \t]").match(line).hasMatch(), qPrintable(line));
-}
-
+// The refusal names the key; no progress shows where there is no terminal.
 void tst_MainJob::encryptedKeyWithoutTerminalFailsNamingTheKey()
 {
     const QString key = m_workspace + "/keys/developer-key-encrypted.pem";
@@ -259,6 +234,7 @@ void tst_MainJob::encryptedKeyWithoutTerminalFailsNamingTheKey()
     const QString refusal = build.errorOutput.split('\n').filter("no terminal").value(0);
     QVERIFY2(refusal.contains(key), qPrintable(build.errorOutput));
     QVERIFY(!build.output.contains("Package sign completed successfully."));
+    QVERIFY(!build.output.contains("Step 2 of 2"));
 }
 
 void tst_MainJob::encryptedKeyIsAskedForOnTheTerminal()

@@ -77,8 +77,6 @@ private slots:
     void failuresShowTheToolsReason();
     void outcomesClearedWhenTheirInputsChange_data();
     void outcomesClearedWhenTheirInputsChange();
-    void buttonsDisabledWhileRunning_data();
-    void buttonsDisabledWhileRunning();
     void packageChosenWhileBusyIsLookedAtAfterwards();
     void signaturesInTheirGroupsViews_data();
     void signaturesInTheirGroupsViews();
@@ -86,7 +84,6 @@ private slots:
     void generationChoicesRestoredAndStored();
 
 private:
-    void makeDialog();
     void fillAllFields() const;
     void pressWhileHeld(const char *buttonName, const std::function<void()> &probe) const;
     QString outcome(const QString &labelName) const;
@@ -142,7 +139,9 @@ void tst_SignDialogActions::init()
     const QDir container(m_container.path());
     for (const QString &name : container.entryList({"*.txt", "fail-*", "prompt", "*.log"}))
         QVERIFY(QFile::remove(container.filePath(name)));
-    makeDialog();
+    m_dialog = std::make_unique<SignDialog>(nullptr);
+    m_dialog->show();
+    m_driver = std::make_unique<DialogDriver>(m_dialog.get());
 }
 
 void tst_SignDialogActions::cleanup()
@@ -155,14 +154,6 @@ void tst_SignDialogActions::cleanupTestCase()
 {
     m_ide.reset();
     m_sdk.reset();
-}
-
-void tst_SignDialogActions::makeDialog()
-{
-    m_driver.reset();
-    m_dialog = std::make_unique<SignDialog>(nullptr);
-    m_dialog->show();
-    m_driver = std::make_unique<DialogDriver>(m_dialog.get());
 }
 
 // Besides the package: the developer pair and a request to generate, all usable.
@@ -502,20 +493,14 @@ void tst_SignDialogActions::outcomesClearedWhenTheirInputsChange()
         QCOMPARE(outcome(label).isEmpty(), cleared.contains(label));
 }
 
-void tst_SignDialogActions::buttonsDisabledWhileRunning_data()
+// Only the buttons wait for a run: the fields stay open.
+void tst_SignDialogActions::packageChosenWhileBusyIsLookedAtAfterwards()
 {
-    QTest::addColumn<QString>("button");
-    for (const char *button : actionButtons)
-        QTest::newRow(button) << QString(button);
-}
-
-// Only the buttons wait for the run: the fields stay open.
-void tst_SignDialogActions::buttonsDisabledWhileRunning()
-{
-    QFETCH(QString, button);
     fillAllFields();
+    // A new package chosen during a dump is verified and dumped once the dump has ended.
+    int callsWhileRunning = -1;
     QStringList disabledWhileRunning;
-    pressWhileHeld(qPrintable(button), [&] {
+    pressWhileHeld("dumpPushButton", [&] {
         disabledWhileRunning = disabledButtons();
         const QList<QWidget *> fields = m_dialog->findChildren<QWidget *>(
             QRegularExpression("PathChooser$|^generat.*(Edit|Box)$"));
@@ -525,21 +510,11 @@ void tst_SignDialogActions::buttonsDisabledWhileRunning()
             if (!field->isEnabled())
                 disabledWhileRunning << field->objectName();
         }
-    });
-    QCOMPARE(disabledWhileRunning.size(), int(std::size(actionButtons)));
-    QCOMPARE(disabledWhileRunning, disabledWhileRunning.filter(QRegularExpression("Button$")));
-    QCOMPARE(disabledButtons(), QStringList());
-}
-
-void tst_SignDialogActions::packageChosenWhileBusyIsLookedAtAfterwards()
-{
-    fillAllFields();
-    // A new package chosen during a dump is verified and dumped once the dump has ended.
-    int callsWhileRunning = -1;
-    pressWhileHeld("dumpPushButton", [&] {
         m_driver->choose("rpmPathChooser", m_otherPackage);
         callsWhileRunning = calls().size();
     });
+    QCOMPARE(disabledWhileRunning.size(), int(std::size(actionButtons)));
+    QCOMPARE(disabledWhileRunning, disabledWhileRunning.filter(QRegularExpression("Button$")));
     QTRY_COMPARE_WITH_TIMEOUT(calls(),
                               QStringList({"pkgseal dump " + m_package,
                                            "pkgseal verify " + m_otherPackage,
@@ -632,7 +607,7 @@ void tst_SignDialogActions::cancelledPassPhraseRemovesTheKeyItStarted()
     const QString request = inWorkspace("prompted.csr");
     QFile::remove(key);
     m_driver->fillGeneration("Acme", key, request);
-    m_driver->chooseGenerationOptions(0, true);
+    m_driver->widget<QCheckBox>("generationKeyEncryptCheckBox")->setChecked(true);
     steer("prompt");
 
     PassPhraseAnswerer answerer({PassPhraseAnswerer::cancel()});
