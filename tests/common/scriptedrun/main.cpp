@@ -6,7 +6,6 @@
 // Script lines:
 //   out TEXT / err TEXT   write TEXT (escapes \n \r \\ \xHH) to stdout / stderr, flushed
 //   read                  read one line from standard input and record it
-//   pause MS              sleep MS milliseconds
 //   await NAME            wait until the test releases NAME (PATH.d/NAME exists), then record it
 //   exec                  run the arguments in place of this program in a session of its own, as
 //                         a real container does
@@ -140,8 +139,6 @@ static int play(const QList<QByteArray> &script,
             write(stderr, unescape(argument));
         else if (verb == "read")
             recorder.append("input", readLine());
-        else if (verb == "pause")
-            QThread::msleep(argument.toULong());
         else if (verb == "await") {
             await(folder.filePath(QString::fromUtf8(argument)));
             recorder.append("released", argument);
