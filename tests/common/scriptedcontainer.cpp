@@ -118,16 +118,6 @@ QStringList ScriptedContainer::released(int run) const
     return toStringList(record(run).value("released"));
 }
 
-QStringList ScriptedContainer::environmentKeys(int run) const
-{
-    return record(run).value("environment").toObject().keys();
-}
-
-QString ScriptedContainer::environmentValue(int run, const QString &key) const
-{
-    return record(run).value("environment").toObject().value(key).toString();
-}
-
 // Reaped: the caller has seen the run end.
 bool ScriptedContainer::hasEnded(int run) const
 {

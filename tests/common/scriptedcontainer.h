@@ -34,8 +34,7 @@ public:
     QStringList input(int run) const;
     // The names that the run awaited and got.
     QStringList released(int run) const;
-    QStringList environmentKeys(int run) const;
-    QString environmentValue(int run, const QString &key) const;
+    QJsonObject environment(int run) const { return record(run).value("environment").toObject(); }
     // True once the process of the run has ended and been reaped.
     bool hasEnded(int run) const;
     // The process that the script's "child" line started in the run has ended.

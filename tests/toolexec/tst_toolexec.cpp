@@ -108,10 +108,8 @@ private slots:
     void linesPublishedAndPromptsAnswered();
     void dialogShowsThePromptAndRefusesWhatNoToolTakes();
 
-    void signOnceOrTwice_data();
-    void signOnceOrTwice();
-    void verifyAndRemove_data();
-    void verifyAndRemove();
+    void pkgsealRuns_data();
+    void pkgsealRuns();
     void cancel_data();
     void cancel();
     void failedRequestLeavesNoConfiguration();
@@ -213,13 +211,10 @@ void tst_ToolExec::workspaceAndEnvironment()
     runInBuildContainer(recorder.handler(), environment, {"", "pkgseal"});
     runInBuildContainer(recorder.handler(), {}, {"", "pkgseal"});
 
-    QCOMPARE(QFileInfo(container().record(1).value("workingDirectory").toString())
-                 .canonicalFilePath(),
-             QFileInfo(workspace).canonicalFilePath());
-    QCOMPARE(container().environmentValue(1, "WORKSPACE_DIR"), workspace);
-    QCOMPARE(container().environmentValue(1, "LANG"), QString("C.UTF-8"));
-    QCOMPARE(container().environmentKeys(1).size(), 2);
-    QCOMPARE(container().environmentKeys(2), QStringList("WORKSPACE_DIR"));
+    // The given environment, not the IDE's, with the workspace of the settings.
+    QCOMPARE(container().environment(1),
+             QJsonObject({{"WORKSPACE_DIR", workspace}, {"LANG", "C.UTF-8"}}));
+    QCOMPARE(container().environment(2), QJsonObject({{"WORKSPACE_DIR", workspace}}));
 
     // Every run asks for the workspace anew.
     const QString otherWorkspace = scratchFolder() + "/other workspace";
@@ -227,7 +222,7 @@ void tst_ToolExec::workspaceAndEnvironment()
     Kam::Internal::KamSettings::setWorkspaceLocation(otherWorkspace);
     runInBuildContainer(recorder.handler(), {}, {"", "pkgseal"});
     Kam::Internal::KamSettings::setWorkspaceLocation({});
-    QCOMPARE(container().environmentValue(3, "WORKSPACE_DIR"), otherWorkspace);
+    QCOMPARE(container().environment(3).value("WORKSPACE_DIR").toString(), otherWorkspace);
     QCOMPARE(QFileInfo(container().record(3).value("workingDirectory").toString())
                  .canonicalFilePath(),
              QFileInfo(otherWorkspace).canonicalFilePath());
@@ -481,75 +476,53 @@ QProcessEnvironment tst_ToolExec::gostEnvironment() const
     return environment;
 }
 
-void tst_ToolExec::signOnceOrTwice_data()
+void tst_ToolExec::pkgsealRuns_data()
 {
+    QTest::addColumn<QString>("operation");
     QTest::addColumn<KeySet>("keys");
     QTest::addColumn<int>("firstExitCode");
-    QTest::addColumn<QList<QStringList>>("runs");
+    QTest::addColumn<QStringList>("runs");
 
-    const auto signRun = [](const QString &key, const QString &certificate) {
-        return QStringList{"pkgseal", "sign", "-k", key, "-c", certificate, "/ws/one.rpm", "b.rpm"};
-    };
-    const QStringList developer = signRun("dev.key", "dev.crt");
-    QTest::newRow("nothing given") << KeySet() << 0 << QList<QStringList>{signRun("", "")};
-    QTest::newRow("developer") << KeySet{"", "", "dev.crt", "dev.key", "ca.pem"} << 0
-                               << QList<QStringList>{developer};
-    QTest::newRow("developer and client")
-        << KeySet{"cli.key", "cli.crt", "dev.crt", "dev.key", ""} << 0
-        << QList<QStringList>{developer, signRun("cli.key", "cli.crt")};
-    QTest::newRow("client key only")
-        << KeySet{"cli.key", "", "dev.crt", "dev.key", ""} << 0 << QList<QStringList>{developer};
-    QTest::newRow("developer signature failed")
-        << KeySet{"cli.key", "cli.crt", "dev.crt", "dev.key", ""} << 4
-        << QList<QStringList>{developer};
+    const KeySet pairs{"cli.key", "cli.crt", "dev.crt", "dev.key", ""};
+    const QString developer = "pkgseal sign -k dev.key -c dev.crt a.rpm b.rpm";
+    QTest::newRow("sign, nothing given")
+        << "sign" << KeySet() << 0 << QStringList("pkgseal sign -k  -c  a.rpm b.rpm");
+    QTest::newRow("sign, developer")
+        << "sign" << KeySet{"", "", "dev.crt", "dev.key", "ca.pem"} << 0 << QStringList(developer);
+    QTest::newRow("sign, developer and client")
+        << "sign" << pairs << 0
+        << QStringList({developer, "pkgseal sign -k cli.key -c cli.crt a.rpm b.rpm"});
+    QTest::newRow("sign, client key only")
+        << "sign" << KeySet{"cli.key", "", "dev.crt", "dev.key", ""} << 0 << QStringList(developer);
+    QTest::newRow("sign, developer signature failed")
+        << "sign" << pairs << 4 << QStringList(developer);
+    QTest::newRow("verify with the default bundle")
+        << "verify" << pairs << 0 << QStringList("pkgseal verify a.rpm b.rpm");
+    QTest::newRow("verify with a bundle")
+        << "verify" << KeySet{"", "", "", "", "/ws/ca.pem"} << 0
+        << QStringList("pkgseal verify --root-cert /ws/ca.pem a.rpm b.rpm");
+    QTest::newRow("remove") << "remove" << pairs << 0 << QStringList("pkgseal delete a.rpm b.rpm");
 }
 
 // A second, client, signature follows only a developer signature made, with a whole client pair.
-void tst_ToolExec::signOnceOrTwice()
+void tst_ToolExec::pkgsealRuns()
 {
+    QFETCH(QString, operation);
     QFETCH(KeySet, keys);
     QFETCH(int, firstExitCode);
-    QFETCH(QList<QStringList>, runs);
+    QFETCH(QStringList, runs);
     container().setScript(1, {"out first\\n", QString("exit %1").arg(firstExitCode)});
     container().setScript(2, {"out second\\n"});
-
-    Pkgseal tool;
-    const RunResult result = tool.sign({"/ws/one.rpm", "b.rpm"}, keys);
-
-    QCOMPARE(container().runCount(), runs.size());
-    for (int run = 1; run <= runs.size(); ++run)
-        QCOMPARE(container().arguments(run), runs.at(run - 1));
-    QCOMPARE(result.exitCode, firstExitCode);
-    QCOMPARE(result.output, QByteArray(runs.size() == 1 ? "first\n" : "second\n"));
-}
-
-void tst_ToolExec::verifyAndRemove_data()
-{
-    QTest::addColumn<QString>("caCertificate");
-    QTest::addColumn<QStringList>("arguments");
-
-    QTest::newRow("verify with the default bundle")
-        << "" << QStringList{"pkgseal", "verify", "a.rpm", "b.rpm"};
-    QTest::newRow("verify with a bundle")
-        << "/ws/ca.pem"
-        << QStringList{"pkgseal", "verify", "--root-cert", "/ws/ca.pem", "a.rpm", "b.rpm"};
-    QTest::newRow("remove") << QString() << QStringList{"pkgseal", "delete", "a.rpm", "b.rpm"};
-}
-
-void tst_ToolExec::verifyAndRemove()
-{
-    QFETCH(QString, caCertificate);
-    QFETCH(QStringList, arguments);
     const QStringList packages{"a.rpm", "b.rpm"};
 
     Pkgseal tool;
-    if (arguments.at(1) == "verify")
-        tool.verify(packages, {"cli.key", "cli.crt", "dev.crt", "dev.key", caCertificate});
-    else
-        tool.removeSignature(packages);
+    const RunResult result = operation == "sign"     ? tool.sign(packages, keys)
+                             : operation == "verify" ? tool.verify(packages, keys)
+                                                     : tool.removeSignature(packages);
 
-    QCOMPARE(container().runCount(), 1);
-    QCOMPARE(container().arguments(1), arguments);
+    QCOMPARE(container().commandLines(), runs);
+    QCOMPARE(result.exitCode, firstExitCode);
+    QCOMPARE(result.output, QByteArray(runs.size() == 1 ? "first\n" : "second\n"));
 }
 
 void tst_ToolExec::cancel_data()
