@@ -87,7 +87,7 @@ private slots:
     void savedStepLoadsAsSaved();
     void globalKeys();
 
-    void listenerInsertedStepSignsAfterBuild();
+    void allPackagesInOneCall();
     void notes_data();
     void notes();
     void failedToolRun_data();
@@ -305,37 +305,24 @@ void tst_SignStep::savedStepLoadsAsSaved()
     QCOMPARE(savedAgain.value("Quillmark.Key"), own ? QVariant(key) : QVariant());
 }
 
+// The global keys stand in for the engine's defaults, an empty one does not; own keys win.
 void tst_SignStep::globalKeys()
 {
     const auto step = makeStep(debugConfiguration(m_single));
-    QSettings().setValue("Quillmark.GlobalSignKey", "/global/key.pem");
-    QSettings().setValue("Quillmark.GlobalSignCert", "/global/cert.pem");
-    runStep(step.get());
-    QVERIFY2(m_container->commandLines().value(0).startsWith(
-                 "pkgseal sign -k /global/key.pem -c /global/cert.pem "),
-             qPrintable(m_container->commandLines().value(0)));
-
-    // Empty settings are no keys: the engine's defaults are used. Own keys win over all.
     QSettings().setValue("Quillmark.GlobalSignKey", QString());
-    QSettings().setValue("Quillmark.GlobalSignCert", QString());
+    QSettings().setValue("Quillmark.GlobalSignCert", "/global/cert.pem");
     QCOMPARE(step->key(), QString(DEFAULT_KEY));
-    QCOMPARE(step->certificate(), QString(DEFAULT_CERTIFICATE));
+    QCOMPARE(step->certificate(), QString("/global/cert.pem"));
     QSettings().setValue("Quillmark.GlobalSignKey", "/global/key.pem");
+    QCOMPARE(step->key(), QString("/global/key.pem"));
     step->setKey("/own/key.pem");
     QCOMPARE(step->key(), QString("/own/key.pem"));
 }
 
-void tst_SignStep::listenerInsertedStepSignsAfterBuild()
+// All packages go to one sign call with the engine's default keys, then to one dump.
+void tst_SignStep::allPackagesInOneCall()
 {
-    // The plug-in's listener put the step right after the platform build step, and the build of
-    // initTestCase ran it with the engine's default keys.
-    const QList<BuildStep *> steps = debugConfiguration(m_multi)->buildSteps()->steps();
-    QCOMPARE(steps.size(), 2);
-    QVERIFY(qobject_cast<KamBuildStep *>(steps.at(0)));
-    QCOMPARE(steps.at(1)->id(), PkgsealStep::stepId());
-    QVERIFY(steps.at(1)->enabled());
-
-    // All packages go to one sign call, then to one dump.
+    const auto step = makeStep(debugConfiguration(m_multi));
     const QStringList packages = packagesOf(debugConfiguration(m_multi));
     QCOMPARE(packages.size(), 2);
     playPkgseal("sign",
@@ -343,7 +330,7 @@ void tst_SignStep::listenerInsertedStepSignsAfterBuild()
                  + packages.at(0) + ": already signed with the certificate of CN = Dev\n")
                     .toUtf8(),
                 "a warning\n");
-    const StepRun run = runStep(static_cast<PkgsealStep *>(steps.at(1)));
+    const StepRun run = runStep(step.get());
     QCOMPARE(m_container->commandLines(),
              QStringList({QString("pkgseal sign -k %1 -c %2 %3")
                               .arg(DEFAULT_KEY, DEFAULT_CERTIFICATE, packages.join(' ')),
@@ -372,8 +359,6 @@ void tst_SignStep::notes_data()
 
     QTest::newRow("developer and client")
         << false << a + developer + client + b + developer + client << QStringList();
-    QTest::newRow("developer only")
-        << false << a + developer + b + client << QStringList{developerNote(aName)};
     QTest::newRow("no or other group, last line without line end")
         << false << a + "no signatures\n" + b + "Subgroup: client\nGroup: tester\nGroup: client"
         << QStringList{notSignedNote(aName), notSignedNote(bName)};
