@@ -97,9 +97,7 @@ private slots:
     void cleanupTestCase();
     void init();
 
-    void argumentsArriveUnchangedInTheFirstContainer();
-    void workspaceAndEnvironment();
-    void outputInChunks();
+    void runInTheFirstContainer();
     void unrelatedEventLetsTheHandlerAnswer();
     void failedStartIsAFailure_data();
     void failedStartIsAFailure();
@@ -120,8 +118,6 @@ private slots:
     void realRequest();
 
 private:
-    ScriptedContainer &container() { return m_first; }
-    ScriptedContainer &second() { return m_second; }
     QString scratchFolder() const { return m_scratch.path(); }
     void setRunCommands(const QStringList &runCommands);
     QString workspace() const { return Kam::Internal::KamSettings::workspaceLocation(); }
@@ -131,7 +127,7 @@ private:
 
     // The IDE with a temporary SDK whose two build containers are scripted run commands.
     QTemporaryDir m_scratch;
-    ScriptedContainer m_first{m_scratch.path(), "run-container-1"};
+    ScriptedContainer m_container{m_scratch.path(), "run-container-1"};
     ScriptedContainer m_second{m_scratch.path(), "run-container-2"};
     std::unique_ptr<TestSdk> m_sdk;
     std::unique_ptr<TestIde> m_ide;
@@ -141,7 +137,7 @@ private:
 
 void tst_ToolExec::initTestCase()
 {
-    m_sdk = std::make_unique<TestSdk>(QStringList{m_first.runCommand(), m_second.runCommand()});
+    m_sdk = std::make_unique<TestSdk>(QStringList{m_container.runCommand(), m_second.runCommand()});
     QVERIFY(m_sdk->save());
     m_ide = std::make_unique<TestIde>(m_sdk->path());
     connect(Core::MessageManager::instance(),
@@ -159,9 +155,9 @@ void tst_ToolExec::cleanupTestCase()
 
 void tst_ToolExec::init()
 {
-    m_first.reset();
+    m_container.reset();
     m_second.reset();
-    setRunCommands({m_first.runCommand(), m_second.runCommand()});
+    setRunCommands({m_container.runCommand(), m_second.runCommand()});
     m_messages.clear();
     QDir(workspace()).removeRecursively();
     QDir().mkpath(workspace());
@@ -173,7 +169,9 @@ void tst_ToolExec::setRunCommands(const QStringList &runCommands)
     QVERIFY(m_sdk->save());
 }
 
-void tst_ToolExec::argumentsArriveUnchangedInTheFirstContainer()
+// A run goes to the first container with its arguments as they are, in the workspace, with the
+// caller's environment and the workspace alone; all it writes reaches the handler and the result.
+void tst_ToolExec::runInTheFirstContainer()
 {
     const QStringList command{"ignored program",
                               "pkgseal",
@@ -186,58 +184,22 @@ void tst_ToolExec::argumentsArriveUnchangedInTheFirstContainer()
                               "$HOME",
                               "*.rpm",
                               "a;b|c"};
-    RecordingHandler recorder;
-    QVERIFY(succeeded(runInBuildContainer(recorder.handler(), {}, command)));
-
-    QCOMPARE(container().runCount(), 1);
-    QCOMPARE(second().runCount(), 0);
-    QCOMPARE(container().arguments(1), command.mid(1));
-    QCOMPARE(m_messages, QStringList("[$] 0\t" + command.join(' ')));
-
-    setRunCommands({second().runCommand(), container().runCommand()});
-    runInBuildContainer(recorder.handler(), {}, command);
-    QCOMPARE(second().runCount(), 1);
-    QCOMPARE(container().runCount(), 1);
-}
-
-void tst_ToolExec::workspaceAndEnvironment()
-{
-    const QString workspace = Kam::Internal::KamSettings::workspaceLocation();
-    QProcessEnvironment environment;
-    environment.insert("WORKSPACE_DIR", "/somewhere/else");
-    environment.insert("LANG", "C.UTF-8");
-    RecordingHandler recorder;
-    runInBuildContainer(recorder.handler(), environment, {"", "pkgseal"});
-    runInBuildContainer(recorder.handler(), {}, {"", "pkgseal"});
-
-    // The given environment, not the IDE's, with the workspace of the settings.
-    QCOMPARE(container().environment(1),
-             QJsonObject({{"WORKSPACE_DIR", workspace}, {"LANG", "C.UTF-8"}}));
-    QCOMPARE(container().environment(2), QJsonObject({{"WORKSPACE_DIR", workspace}}));
-
-    // Every run asks for the workspace anew.
-    const QString otherWorkspace = scratchFolder() + "/other workspace";
-    QVERIFY(QDir().mkpath(otherWorkspace));
-    Kam::Internal::KamSettings::setWorkspaceLocation(otherWorkspace);
-    runInBuildContainer(recorder.handler(), {}, {"", "pkgseal"});
-    Kam::Internal::KamSettings::setWorkspaceLocation({});
-    QCOMPARE(container().environment(3).value("WORKSPACE_DIR").toString(), otherWorkspace);
-    QCOMPARE(QFileInfo(container().record(3).value("workingDirectory").toString())
-                 .canonicalFilePath(),
-             QFileInfo(otherWorkspace).canonicalFilePath());
-}
-
-void tst_ToolExec::outputInChunks()
-{
-    container().setScript({"out first line\\n",
+    m_container.setScript({"out first line\\n",
                            "err warning\\r\\n",
                            "out second \\xff\\x00 part",
                            "err more\\n",
                            "out last words\\n",
                            "exit 3"});
+    QProcessEnvironment environment;
+    environment.insert("WORKSPACE_DIR", "/somewhere/else");
+    environment.insert("LANG", "C.UTF-8");
     RecordingHandler recorder;
-    const RunResult result = runInBuildContainer(recorder.handler(), {}, {"", "pkgseal", "dump"});
+    const RunResult result = runInBuildContainer(recorder.handler(), environment, command);
 
+    QCOMPARE(m_container.arguments(1), command.mid(1));
+    QCOMPARE(m_container.environment(1),
+             QJsonObject({{"WORKSPACE_DIR", workspace()}, {"LANG", "C.UTF-8"}}));
+    QCOMPARE(m_second.runCount(), 0);
     QCOMPARE(result.output, QByteArray("first line\nsecond \xff\x00 part", 25) + "last words\n");
     QCOMPARE(result.errorOutput, QByteArray("warning\r\nmore\n"));
     QCOMPARE(recorder.outputChunks.join(), result.output);
@@ -245,14 +207,26 @@ void tst_ToolExec::outputInChunks()
     QVERIFY(!result.crashed);
     QCOMPARE(result.exitCode, 3);
     QVERIFY(!succeeded(result));
-    QCOMPARE(m_messages, QStringList("[$] 3\t pkgseal dump"));
+    QCOMPARE(m_messages, QStringList("[$] 3\t" + command.join(' ')));
+
+    // Every run asks anew for the workspace and the containers.
+    const QString otherWorkspace = scratchFolder() + "/other workspace";
+    QVERIFY(QDir().mkpath(otherWorkspace));
+    Kam::Internal::KamSettings::setWorkspaceLocation(otherWorkspace);
+    setRunCommands({m_second.runCommand(), m_container.runCommand()});
+    runInBuildContainer(recorder.handler(), {}, command);
+    Kam::Internal::KamSettings::setWorkspaceLocation({});
+    QCOMPARE(m_container.runCount(), 1);
+    QCOMPARE(m_second.environment(1), QJsonObject({{"WORKSPACE_DIR", otherWorkspace}}));
+    QCOMPARE(QFileInfo(m_second.record(1).value("workingDirectory").toString()).canonicalFilePath(),
+             QFileInfo(otherWorkspace).canonicalFilePath());
 }
 
 // The handler is called, with nothing new, on any event: it can answer what it was busy with, and
 // all of its answer reaches the tool.
 void tst_ToolExec::unrelatedEventLetsTheHandlerAnswer()
 {
-    container().setScript({"out Two questions?\\n", "read", "read", "out thanks\\n"});
+    m_container.setScript({"out Two questions?\\n", "read", "read", "out thanks\\n"});
     bool woken = false;
     int answers = 0;
     RecordingHandler recorder;
@@ -269,7 +243,7 @@ void tst_ToolExec::unrelatedEventLetsTheHandlerAnswer()
     const RunResult result = runInBuildContainer(recorder.handler(), {}, {"", "openssl"});
 
     QCOMPARE(answers, 1);
-    QCOMPARE(container().input(1), QStringList({"first answer", "second answer"}));
+    QCOMPARE(m_container.input(1), QStringList({"first answer", "second answer"}));
     QCOMPARE(result.output, QByteArray("Two questions?\nthanks\n"));
     QVERIFY(succeeded(result));
 }
@@ -306,7 +280,7 @@ void tst_ToolExec::failedStartIsAFailure()
     QCOMPARE(result.exitCode, exitCode);
     QVERIFY2(result.errorOutput.contains(reason), result.errorOutput.constData());
     QVERIFY(result.output.isEmpty());
-    QCOMPARE(container().runCount(), 0);
+    QCOMPARE(m_container.runCount(), 0);
     QCOMPARE(recorder.errorChunks, QList<QByteArray>{result.errorOutput + '\n'});
     QCOMPARE(m_messages, messages);
 }
@@ -500,8 +474,8 @@ void tst_ToolExec::pkgsealRuns()
     QFETCH(KeySet, keys);
     QFETCH(int, firstExitCode);
     QFETCH(QStringList, runs);
-    container().setScript(1, {"out first\\n", QString("exit %1").arg(firstExitCode)});
-    container().setScript(2, {"out second\\n"});
+    m_container.setScript(1, {"out first\\n", QString("exit %1").arg(firstExitCode)});
+    m_container.setScript(2, {"out second\\n"});
     const QStringList packages{"a.rpm", "b.rpm"};
 
     Pkgseal tool;
@@ -509,7 +483,7 @@ void tst_ToolExec::pkgsealRuns()
                              : operation == "verify" ? tool.verify(packages, keys)
                                                      : tool.removeSignature(packages);
 
-    QCOMPARE(container().commandLines(), runs);
+    QCOMPARE(m_container.commandLines(), runs);
     QCOMPARE(result.exitCode, firstExitCode);
     QCOMPARE(result.output, QByteArray(runs.size() == 1 ? "first\n" : "second\n"));
 }
@@ -545,7 +519,7 @@ void tst_ToolExec::cancel()
     QFETCH(Stop, stop);
     QFETCH(QStringList, lines);
     const bool cancelled = stop != Stop::AnswerAfterTheEnd;
-    container().setScript(script);
+    m_container.setScript(script);
 
     Pkgseal tool;
     QStringList published;
@@ -562,8 +536,8 @@ void tst_ToolExec::cancel()
         } else if (stop == Stop::CancelButton) {
             PassPhraseAnswerer::press(dialog, QDialogButtonBox::Cancel);
         } else {
-            container().release("dialog");
-            QVERIFY(QTest::qWaitFor([this] { return container().hasEnded(1); }, 30000));
+            m_container.release("dialog");
+            QVERIFY(QTest::qWaitFor([this] { return m_container.hasEnded(1); }, 30000));
             PassPhraseAnswerer::typeAndConfirm("late")(dialog);
         }
     }});
@@ -574,9 +548,9 @@ void tst_ToolExec::cancel()
     QCOMPARE(tool.wasCancelled(), cancelled);
     QVERIFY(!succeeded(result));
     if (cancelled)
-        QTRY_VERIFY_WITH_TIMEOUT(container().childHasEnded(1), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_container.childHasEnded(1), 30000);
     QVERIFY(!QApplication::activeModalWidget());
-    QVERIFY(container().input(1).isEmpty());
+    QVERIFY(m_container.input(1).isEmpty());
 
     // The next operation, failing before it runs anything, was not cancelled.
     tool.generateRequest(request("Acme\tCorp", inWorkspace("r.csr"), inWorkspace("k.pem")));
@@ -587,7 +561,7 @@ void tst_ToolExec::cancel()
 void tst_ToolExec::failedRequestLeavesNoConfiguration()
 {
     const RequestParameters parameters = request("Acme", inWorkspace("r.csr"), inWorkspace("k.pem"));
-    container().setScript({"err unable to load key\\n", "exit 1"});
+    m_container.setScript({"err unable to load key\\n", "exit 1"});
     writeFile(inWorkspace("k.pem"));
 
     Pkgseal tool;
@@ -595,7 +569,7 @@ void tst_ToolExec::failedRequestLeavesNoConfiguration()
     QCOMPARE(configurationFiles(), QStringList());
     QVERIFY(QFile::remove(inWorkspace("k.pem")));
     QVERIFY(!succeeded(tool.generateRequest(parameters)));
-    QCOMPARE(container().runCount(), 2);
+    QCOMPARE(m_container.runCount(), 2);
 }
 
 void tst_ToolExec::requestRefusedBeforeAnyRun_data()
@@ -638,7 +612,7 @@ void tst_ToolExec::requestRefusedBeforeAnyRun()
     QVERIFY(m_sdk->save());
 
     QCOMPARE(result.exitCode, -1);
-    QCOMPARE(container().runCount(), 0);
+    QCOMPARE(m_container.runCount(), 0);
     QCOMPARE(errorSpy.size(), 2);
     QCOMPARE(errorSpy.at(0).first().toString(), QString("Filed to generate CSR"));
     const QString said = errorSpy.at(1).first().toString();
@@ -709,7 +683,7 @@ void tst_ToolExec::realRequest()
     QFETCH(QString, name);
     QFETCH(KeyAlgorithm, algorithm);
     QFETCH(bool, encrypt);
-    container().setScript({"exec"}); // the tools of the host
+    m_container.setScript({"exec"}); // the tools of the host
     const QString secret = "Zq8-request pass";
     const QString keyPath = inWorkspace("new.key");
     const QString csr = inWorkspace("new.csr");
