@@ -13,6 +13,11 @@ static QStringList toStringList(const QJsonValue &value)
     return result;
 }
 
+static QString programPath()
+{
+    return qEnvironmentVariable("QUILLMARK_BUILD_DIR") + "/tests/bin/scriptedrun";
+}
+
 ScriptedContainer::ScriptedContainer(const QString &folder, const QString &name)
     : m_runCommand(QDir(folder).filePath(name))
     , m_state(m_runCommand + ".d")
@@ -23,24 +28,10 @@ ScriptedContainer::ScriptedContainer(const QString &folder, const QString &name)
         qFatal("Cannot link %s", qPrintable(m_runCommand));
 }
 
-void ScriptedContainer::setScript(const QStringList &lines)
+void ScriptedContainer::setScript(const QString &runs, const QStringList &lines)
 {
-    setScript(0, lines);
-}
-
-void ScriptedContainer::setScript(int run, const QStringList &lines)
-{
-    writeScript(run ? QString("script-%1.txt").arg(run) : QString("script.txt"), lines);
-}
-
-void ScriptedContainer::setScript(const QString &command, const QStringList &lines)
-{
-    writeScript("script-" + command.split(' ').join('-') + ".txt", lines);
-}
-
-void ScriptedContainer::writeScript(const QString &fileName, const QStringList &lines)
-{
-    QFile file(m_state.filePath(fileName));
+    const QString suffix = runs.isEmpty() ? QString() : '-' + runs.split(' ').join('-');
+    QFile file(m_state.filePath("script" + suffix + ".txt"));
     if (!file.open(QIODevice::WriteOnly) || file.write(lines.join('\n').toUtf8()) < 0)
         qFatal("Cannot write %s", qPrintable(file.fileName()));
 }
@@ -131,9 +122,4 @@ bool ScriptedContainer::childHasEnded(int run) const
     const qint64 pid = record(run).value("child").toArray().at(0).toString().toLongLong();
     QFile stat(QString("/proc/%1/stat").arg(pid));
     return pid > 0 && (!stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "));
-}
-
-QString ScriptedContainer::programPath()
-{
-    return qEnvironmentVariable("QUILLMARK_BUILD_DIR") + "/tests/bin/scriptedrun";
 }

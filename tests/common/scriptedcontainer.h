@@ -13,11 +13,10 @@ public:
 
     QString runCommand() const { return m_runCommand; }
 
-    // Script lines (see tests/common/scriptedrun/main.cpp) for every run, for one run only, or
-    // for the runs of a command ("rpmbuild", "pkgseal sign").
-    void setScript(const QStringList &lines);
-    void setScript(int run, const QStringList &lines);
-    void setScript(const QString &command, const QStringList &lines);
+    // Script lines (see tests/common/scriptedrun/main.cpp) for the runs of a command ("rpmbuild",
+    // "pkgseal sign"), for one run only ("2") or for every run.
+    void setScript(const QString &runs, const QStringList &lines);
+    void setScript(const QStringList &lines) { setScript(QString(), lines); }
     // The script lines that write text as it is to standard output or standard error.
     static QString out(const QByteArray &text);
     static QString err(const QByteArray &text);
@@ -40,11 +39,7 @@ public:
     // The process that the script's "child" line started in the run has ended.
     bool childHasEnded(int run) const;
 
-    static QString programPath();
-
 private:
-    void writeScript(const QString &fileName, const QStringList &lines);
-
     QString m_runCommand;
     QDir m_state;
 };

@@ -44,18 +44,12 @@ struct RecordingHandler
 
 namespace {
 
-// The operations are Pkgseal's; here only the output handling of the base counts.
-class LineTool : public SignTool
+// A sign tool whose output handling a test drives without running anything.
+class LineTool : public Pkgseal
 {
 public:
     using SignTool::processOutput;
     using SignTool::publishPendingLines;
-
-    RunResult sign(const QStringList &, const KeySet &) override { return {}; }
-    RunResult removeSignature(const QStringList &) override { return {}; }
-    RunResult verify(const QStringList &, const KeySet &) override { return {}; }
-    RunResult dump(const QStringList &) override { return {}; }
-    RunResult generateRequest(const RequestParameters &) override { return {}; }
 };
 
 } // namespace
@@ -474,8 +468,8 @@ void tst_ToolExec::pkgsealRuns()
     QFETCH(KeySet, keys);
     QFETCH(int, firstExitCode);
     QFETCH(QStringList, runs);
-    m_container.setScript(1, {"out first\\n", QString("exit %1").arg(firstExitCode)});
-    m_container.setScript(2, {"out second\\n"});
+    m_container.setScript("1", {"out first\\n", QString("exit %1").arg(firstExitCode)});
+    m_container.setScript("2", {"out second\\n"});
     const QStringList packages{"a.rpm", "b.rpm"};
 
     Pkgseal tool;
