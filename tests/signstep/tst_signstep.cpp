@@ -90,8 +90,6 @@ private slots:
     void allPackagesInOneCall();
     void notes_data();
     void notes();
-    void failedToolRun_data();
-    void failedToolRun();
     void onlyTheLastEnabledStepChecksSignatures();
     void cancel_data();
     void cancel();
@@ -393,32 +391,6 @@ void tst_SignStep::notes()
     QCOMPARE(run.finished, QList<bool>{true});
 }
 
-void tst_SignStep::failedToolRun_data()
-{
-    QTest::addColumn<QString>("sub");
-    QTest::addColumn<bool>("success");
-    QTest::addColumn<QString>("reason");
-    // A failed signing fails the step; a failed dump of the signed packages only says so.
-    QTest::newRow("sign") << "sign" << false << "pkgseal: cannot read key";
-    QTest::newRow("dump") << "dump" << true << "Failed to verify signature dump";
-}
-
-void tst_SignStep::failedToolRun()
-{
-    QFETCH(QString, sub);
-    QFETCH(bool, success);
-    QFETCH(QString, reason);
-    const auto step = makeStep(debugConfiguration(m_multi));
-    playPkgseal(sub, "/a/x.rpm:\nGroup: developer\n", "pkgseal: cannot read key\n", 3);
-    const StepRun run = runStep(step.get());
-
-    QCOMPARE(run.finished, QList<bool>{success});
-    QCOMPARE(m_container->runCount(), success ? 2 : 1);
-    QCOMPARE(run.lines.last(), qMakePair(reason, OutputFormat::Stderr));
-    QCOMPARE(run.has("Package sign completed successfully.", OutputFormat::NormalMessage), success);
-    QCOMPARE(run.notes(), QStringList());
-}
-
 // Only the last enabled sign step of the deploy list checks the signatures; a step of the build
 // list leaves the check to it.
 void tst_SignStep::onlyTheLastEnabledStepChecksSignatures()
@@ -517,31 +489,44 @@ void tst_SignStep::deletedWhileSigning()
 
 void tst_SignStep::failsWithItsReason_data()
 {
-    QTest::addColumn<bool>("withoutBuildStep");
-    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<bool>("success");
+    QTest::addColumn<QString>("lastLine");
+    QTest::addColumn<int>("runs");
+    // Nothing runs without packages; the Release configurations are never built.
     QTest::newRow("no platform build step")
-        << true << QString("Error: No previous \"Kelvara Build\" step found");
-    QTest::newRow("never built") << false << QString("Error: no package for sign found");
+        << "no build step" << false << "Error: No previous \"Kelvara Build\" step found" << 0;
+    QTest::newRow("never built") << "never built" << false << "Error: no package for sign found"
+                                 << 0;
+    // A failed signing fails the step; a failed dump of the signed packages only says so.
+    QTest::newRow("signing failed") << "sign" << false << "pkgseal: cannot read key" << 1;
+    QTest::newRow("dump failed") << "dump" << true << "Failed to verify signature dump" << 2;
 }
 
 void tst_SignStep::failsWithItsReason()
 {
-    QFETCH(bool, withoutBuildStep);
-    QFETCH(QString, error);
-    // The Release configurations are never built.
-    Project *project = withoutBuildStep ? m_multi : m_single;
-    BuildConfiguration *configuration = project->targets().first()->buildConfigurations().last();
+    QFETCH(QString, failure);
+    QFETCH(bool, success);
+    QFETCH(QString, lastLine);
+    QFETCH(int, runs);
+    const bool built = runs > 0;
+    const QList<BuildConfiguration *> configurations
+        = (failure == "never built" ? m_single : m_multi)->targets().first()->buildConfigurations();
+    BuildConfiguration *configuration = built ? configurations.first() : configurations.last();
     const auto step = makeStep(configuration);
-    if (withoutBuildStep) {
-        BuildStepList *steps = configuration->buildSteps();
+    BuildStepList *steps = configuration->buildSteps();
+    if (failure == "no build step")
         QVERIFY(steps->removeStep(steps->steps().indexOf(steps->firstOfType<KamBuildStep>())));
-    }
+    if (built)
+        playPkgseal(failure, "/a/x.rpm:\nGroup: developer\n", "pkgseal: cannot read key\n", 3);
     const StepRun run = runStep(step.get());
 
-    QCOMPARE(run.texts(), QStringList({"Signing RPM package...", error}));
-    QCOMPARE(run.lines.value(1).second, OutputFormat::ErrorMessage);
-    QCOMPARE(run.finished, QList<bool>{false});
-    QCOMPARE(m_container->runCount(), 0);
+    QCOMPARE(run.finished, QList<bool>{success});
+    QCOMPARE(m_container->runCount(), runs);
+    QCOMPARE(run.lines.last(),
+             qMakePair(lastLine, built ? OutputFormat::Stderr : OutputFormat::ErrorMessage));
+    QCOMPARE(run.has("Package sign completed successfully.", OutputFormat::NormalMessage), success);
+    QCOMPARE(run.notes(), QStringList());
 }
 
 QTEST_MAIN(tst_SignStep)
