@@ -61,7 +61,6 @@ public:
         m_record.insert("arguments", QJsonArray::fromStringList(arguments));
         m_record.insert("workingDirectory", QDir::currentPath());
         m_record.insert("environment", environment);
-        m_record.insert("input", QJsonArray());
         m_record.insert("pid", qint64(getpid()));
         save();
     }
@@ -133,10 +132,8 @@ static int play(const QList<QByteArray> &script,
         const int blank = line.indexOf(' ');
         const QByteArray verb = line.left(blank < 0 ? line.size() : blank);
         const QByteArray argument = blank < 0 ? QByteArray() : line.mid(blank + 1);
-        if (verb == "out")
-            write(stdout, unescape(argument));
-        else if (verb == "err")
-            write(stderr, unescape(argument));
+        if (verb == "out" || verb == "err")
+            write(verb == "out" ? stdout : stderr, unescape(argument));
         else if (verb == "read")
             recorder.append("input", readLine());
         else if (verb == "await") {
