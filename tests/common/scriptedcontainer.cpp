@@ -5,14 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-static QStringList toStringList(const QJsonValue &value)
-{
-    QStringList result;
-    for (const QJsonValue &item : value.toArray())
-        result << item.toString();
-    return result;
-}
-
 static QString programPath()
 {
     return qEnvironmentVariable("QUILLMARK_BUILD_DIR") + "/tests/bin/scriptedrun";
@@ -86,9 +78,12 @@ QJsonObject ScriptedContainer::record(int run) const
     return QJsonDocument::fromJson(file.readAll()).object();
 }
 
-QStringList ScriptedContainer::arguments(int run) const
+QStringList ScriptedContainer::list(int run, const QString &key) const
 {
-    return toStringList(record(run).value("arguments"));
+    QStringList result;
+    for (const QJsonValue &item : record(run).value(key).toArray())
+        result << item.toString();
+    return result;
 }
 
 QStringList ScriptedContainer::commandLines() const
@@ -97,16 +92,6 @@ QStringList ScriptedContainer::commandLines() const
     for (int run = 1; run <= runCount(); ++run)
         lines << arguments(run).join(' ');
     return lines;
-}
-
-QStringList ScriptedContainer::input(int run) const
-{
-    return toStringList(record(run).value("input"));
-}
-
-QStringList ScriptedContainer::released(int run) const
-{
-    return toStringList(record(run).value("released"));
 }
 
 // Reaped: the caller has seen the run end.

@@ -27,12 +27,12 @@ public:
 
     int runCount() const;
     QJsonObject record(int run) const;
-    QStringList arguments(int run) const;
+    // A list of the run's record: "arguments", "input" (the lines read) or "released" (the names
+    // awaited and got).
+    QStringList list(int run, const QString &key) const;
+    QStringList arguments(int run) const { return list(run, "arguments"); }
     // The arguments of every run, each run's joined by blanks.
     QStringList commandLines() const;
-    QStringList input(int run) const;
-    // The names that the run awaited and got.
-    QStringList released(int run) const;
     QJsonObject environment(int run) const { return record(run).value("environment").toObject(); }
     // True once the process of the run has ended and been reaped.
     bool hasEnded(int run) const;

@@ -202,7 +202,7 @@ void tst_SignStep::playPkgseal(const QString &sub,
 bool tst_SignStep::wentOnAfterHold() const
 {
     for (int run = 1; run <= m_container.runCount(); ++run) {
-        if (!m_container.released(run).isEmpty())
+        if (!m_container.list(run, "released").isEmpty())
             return true;
     }
     return false;

@@ -233,7 +233,7 @@ void tst_ToolExec::unrelatedEventLetsTheHandlerAnswer()
     const RunResult result = runInBuildContainer(recorder.handler(), {}, {"", "openssl"});
 
     QCOMPARE(answers, 1);
-    QCOMPARE(m_container.input(1), QStringList({"first answer", "second answer"}));
+    QCOMPARE(m_container.list(1, "input"), QStringList({"first answer", "second answer"}));
     QCOMPARE(result.output, QByteArray("Two questions?\nthanks\n"));
     QVERIFY(succeeded(result));
 }
@@ -524,7 +524,7 @@ void tst_ToolExec::cancel()
     if (cancelInDialog)
         QTRY_VERIFY_WITH_TIMEOUT(m_container.childHasEnded(1), 30000);
     QVERIFY(!QApplication::activeModalWidget());
-    QVERIFY(m_container.input(1).isEmpty());
+    QVERIFY(m_container.list(1, "input").isEmpty());
 
     // The next operation, failing before it runs anything, was not cancelled.
     tool.generateRequest(request("Acme\tCorp", inWorkspace("r.csr"), inWorkspace("k.pem")));
