@@ -5,12 +5,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-static QStringList toStringList(const QJsonValue &value)
+static QString programPath()
 {
-    QStringList result;
-    for (const QJsonValue &item : value.toArray())
-        result << item.toString();
-    return result;
+    return qEnvironmentVariable("QUILLMARK_BUILD_DIR") + "/tests/bin/scriptedrun";
 }
 
 ScriptedContainer::ScriptedContainer(const QString &folder, const QString &name)
@@ -23,24 +20,10 @@ ScriptedContainer::ScriptedContainer(const QString &folder, const QString &name)
         qFatal("Cannot link %s", qPrintable(m_runCommand));
 }
 
-void ScriptedContainer::setScript(const QStringList &lines)
+void ScriptedContainer::setScript(const QString &runs, const QStringList &lines)
 {
-    setScript(0, lines);
-}
-
-void ScriptedContainer::setScript(int run, const QStringList &lines)
-{
-    writeScript(run ? QString("script-%1.txt").arg(run) : QString("script.txt"), lines);
-}
-
-void ScriptedContainer::setScript(const QString &command, const QStringList &lines)
-{
-    writeScript("script-" + command.split(' ').join('-') + ".txt", lines);
-}
-
-void ScriptedContainer::writeScript(const QString &fileName, const QStringList &lines)
-{
-    QFile file(m_state.filePath(fileName));
+    const QString suffix = runs.isEmpty() ? QString() : '-' + runs.split(' ').join('-');
+    QFile file(m_state.filePath("script" + suffix + ".txt"));
     if (!file.open(QIODevice::WriteOnly) || file.write(lines.join('\n').toUtf8()) < 0)
         qFatal("Cannot write %s", qPrintable(file.fileName()));
 }
@@ -95,9 +78,12 @@ QJsonObject ScriptedContainer::record(int run) const
     return QJsonDocument::fromJson(file.readAll()).object();
 }
 
-QStringList ScriptedContainer::arguments(int run) const
+QStringList ScriptedContainer::list(int run, const QString &key) const
 {
-    return toStringList(record(run).value("arguments"));
+    QStringList result;
+    for (const QJsonValue &item : record(run).value(key).toArray())
+        result << item.toString();
+    return result;
 }
 
 QStringList ScriptedContainer::commandLines() const
@@ -106,26 +92,6 @@ QStringList ScriptedContainer::commandLines() const
     for (int run = 1; run <= runCount(); ++run)
         lines << arguments(run).join(' ');
     return lines;
-}
-
-QStringList ScriptedContainer::input(int run) const
-{
-    return toStringList(record(run).value("input"));
-}
-
-QStringList ScriptedContainer::released(int run) const
-{
-    return toStringList(record(run).value("released"));
-}
-
-QStringList ScriptedContainer::environmentKeys(int run) const
-{
-    return record(run).value("environment").toObject().keys();
-}
-
-QString ScriptedContainer::environmentValue(int run, const QString &key) const
-{
-    return record(run).value("environment").toObject().value(key).toString();
 }
 
 // Reaped: the caller has seen the run end.
@@ -141,9 +107,4 @@ bool ScriptedContainer::childHasEnded(int run) const
     const qint64 pid = record(run).value("child").toArray().at(0).toString().toLongLong();
     QFile stat(QString("/proc/%1/stat").arg(pid));
     return pid > 0 && (!stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "));
-}
-
-QString ScriptedContainer::programPath()
-{
-    return qEnvironmentVariable("QUILLMARK_BUILD_DIR") + "/tests/bin/scriptedrun";
 }

@@ -13,11 +13,10 @@ public:
 
     QString runCommand() const { return m_runCommand; }
 
-    // Script lines (see tests/common/scriptedrun/main.cpp) for every run, for one run only, or
-    // for the runs of a command ("rpmbuild", "pkgseal sign").
-    void setScript(const QStringList &lines);
-    void setScript(int run, const QStringList &lines);
-    void setScript(const QString &command, const QStringList &lines);
+    // Script lines (see tests/common/scriptedrun/main.cpp) for the runs of a command ("rpmbuild",
+    // "pkgseal sign"), for one run only ("2") or for every run.
+    void setScript(const QString &runs, const QStringList &lines);
+    void setScript(const QStringList &lines) { setScript(QString(), lines); }
     // The script lines that write text as it is to standard output or standard error.
     static QString out(const QByteArray &text);
     static QString err(const QByteArray &text);
@@ -28,24 +27,19 @@ public:
 
     int runCount() const;
     QJsonObject record(int run) const;
-    QStringList arguments(int run) const;
+    // A list of the run's record: "arguments", "input" (the lines read) or "released" (the names
+    // awaited and got).
+    QStringList list(int run, const QString &key) const;
+    QStringList arguments(int run) const { return list(run, "arguments"); }
     // The arguments of every run, each run's joined by blanks.
     QStringList commandLines() const;
-    QStringList input(int run) const;
-    // The names that the run awaited and got.
-    QStringList released(int run) const;
-    QStringList environmentKeys(int run) const;
-    QString environmentValue(int run, const QString &key) const;
+    QJsonObject environment(int run) const { return record(run).value("environment").toObject(); }
     // True once the process of the run has ended and been reaped.
     bool hasEnded(int run) const;
     // The process that the script's "child" line started in the run has ended.
     bool childHasEnded(int run) const;
 
-    static QString programPath();
-
 private:
-    void writeScript(const QString &fileName, const QStringList &lines);
-
     QString m_runCommand;
     QDir m_state;
 };

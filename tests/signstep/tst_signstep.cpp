@@ -87,11 +87,9 @@ private slots:
     void savedStepLoadsAsSaved();
     void globalKeys();
 
-    void listenerInsertedStepSignsAfterBuild();
+    void allPackagesInOneCall();
     void notes_data();
     void notes();
-    void failedToolRun_data();
-    void failedToolRun();
     void onlyTheLastEnabledStepChecksSignatures();
     void cancel_data();
     void cancel();
@@ -114,7 +112,7 @@ private:
 
     QTemporaryDir m_scriptDir;
     QTimer m_releaseTimer;
-    std::unique_ptr<ScriptedContainer> m_container;
+    ScriptedContainer m_container{m_scriptDir.path(), "run-scripted"};
     std::unique_ptr<TestSdk> m_sdk;
     std::unique_ptr<TestIde> m_ide;
     Project *m_single = nullptr;
@@ -123,10 +121,9 @@ private:
 
 void tst_SignStep::initTestCase()
 {
-    m_container = std::make_unique<ScriptedContainer>(m_scriptDir.path(), "run-scripted");
     m_releaseTimer.setSingleShot(true);
-    connect(&m_releaseTimer, &QTimer::timeout, this, [this] { m_container->release("release"); });
-    m_sdk = std::make_unique<TestSdk>(QStringList(m_container->runCommand()));
+    connect(&m_releaseTimer, &QTimer::timeout, this, [this] { m_container.release("release"); });
+    m_sdk = std::make_unique<TestSdk>(QStringList(m_container.runCommand()));
     m_sdk->save();
     m_ide = std::make_unique<TestIde>(m_sdk->path());
 
@@ -135,7 +132,7 @@ void tst_SignStep::initTestCase()
     QVERIFY(m_single && m_multi);
 
     // Real builds of the Debug configurations give the platform build steps their packages.
-    m_container->setScript("rpmbuild", {"exec"});
+    m_container.setScript("rpmbuild", {"exec"});
     for (Project *project : {m_single, m_multi}) {
         QSignalSpy buildEnd(BuildManager::instance(), &BuildManager::buildQueueFinished);
         QVERIFY(BuildManager::buildList(debugConfiguration(project)->buildSteps()));
@@ -153,7 +150,7 @@ void tst_SignStep::cleanupTestCase()
 void tst_SignStep::cleanup()
 {
     m_releaseTimer.stop();
-    m_container->reset();
+    m_container.reset();
     QSettings().remove("Quillmark.GlobalSignKey");
     QSettings().remove("Quillmark.GlobalSignCert");
 }
@@ -196,16 +193,16 @@ void tst_SignStep::playPkgseal(const QString &sub,
                                const QByteArray &error,
                                int exitCode)
 {
-    m_container->setScript("pkgseal " + sub,
-                           {ScriptedContainer::out(output),
-                            ScriptedContainer::err(error),
-                            QString("exit %1").arg(exitCode)});
+    m_container.setScript("pkgseal " + sub,
+                          {ScriptedContainer::out(output),
+                           ScriptedContainer::err(error),
+                           QString("exit %1").arg(exitCode)});
 }
 
 bool tst_SignStep::wentOnAfterHold() const
 {
-    for (int run = 1; run <= m_container->runCount(); ++run) {
-        if (!m_container->released(run).isEmpty())
+    for (int run = 1; run <= m_container.runCount(); ++run) {
+        if (!m_container.list(run, "released").isEmpty())
             return true;
     }
     return false;
@@ -250,7 +247,6 @@ void tst_SignStep::widgetSwitchesModesAndKeepsPaths()
     combo->setCurrentIndex(0);
     QVERIFY(!keyChooser->isVisible());
     QCOMPARE(step->key(), QString(DEFAULT_KEY));
-    QVERIFY(!step->toMap().contains("Quillmark.Key"));
     combo->setCurrentIndex(1);
     keyChooser->lineEdit()->clear();
     QTest::keyClicks(keyChooser->lineEdit(), "/typed.pem");
@@ -280,7 +276,6 @@ void tst_SignStep::savedStepLoadsAsSaved_data()
     QTest::newRow("without the flag, with paths") << paths << DEFAULT_KEY;
     QTest::newRow("global keys, stale paths") << with(paths, true) << DEFAULT_KEY;
     QTest::newRow("own keys") << with(paths, false) << "/own/key.pem";
-    QTest::newRow("own keys without paths") << with({}, false) << QString();
 }
 
 // A saved step loads with the keys it was saved with and saves them again, nothing more.
@@ -305,37 +300,24 @@ void tst_SignStep::savedStepLoadsAsSaved()
     QCOMPARE(savedAgain.value("Quillmark.Key"), own ? QVariant(key) : QVariant());
 }
 
+// The global keys stand in for the engine's defaults, an empty one does not; own keys win.
 void tst_SignStep::globalKeys()
 {
     const auto step = makeStep(debugConfiguration(m_single));
-    QSettings().setValue("Quillmark.GlobalSignKey", "/global/key.pem");
-    QSettings().setValue("Quillmark.GlobalSignCert", "/global/cert.pem");
-    runStep(step.get());
-    QVERIFY2(m_container->commandLines().value(0).startsWith(
-                 "pkgseal sign -k /global/key.pem -c /global/cert.pem "),
-             qPrintable(m_container->commandLines().value(0)));
-
-    // Empty settings are no keys: the engine's defaults are used. Own keys win over all.
     QSettings().setValue("Quillmark.GlobalSignKey", QString());
-    QSettings().setValue("Quillmark.GlobalSignCert", QString());
+    QSettings().setValue("Quillmark.GlobalSignCert", "/global/cert.pem");
     QCOMPARE(step->key(), QString(DEFAULT_KEY));
-    QCOMPARE(step->certificate(), QString(DEFAULT_CERTIFICATE));
+    QCOMPARE(step->certificate(), QString("/global/cert.pem"));
     QSettings().setValue("Quillmark.GlobalSignKey", "/global/key.pem");
+    QCOMPARE(step->key(), QString("/global/key.pem"));
     step->setKey("/own/key.pem");
     QCOMPARE(step->key(), QString("/own/key.pem"));
 }
 
-void tst_SignStep::listenerInsertedStepSignsAfterBuild()
+// All packages go to one sign call with the engine's default keys, then to one dump.
+void tst_SignStep::allPackagesInOneCall()
 {
-    // The plug-in's listener put the step right after the platform build step, and the build of
-    // initTestCase ran it with the engine's default keys.
-    const QList<BuildStep *> steps = debugConfiguration(m_multi)->buildSteps()->steps();
-    QCOMPARE(steps.size(), 2);
-    QVERIFY(qobject_cast<KamBuildStep *>(steps.at(0)));
-    QCOMPARE(steps.at(1)->id(), PkgsealStep::stepId());
-    QVERIFY(steps.at(1)->enabled());
-
-    // All packages go to one sign call, then to one dump.
+    const auto step = makeStep(debugConfiguration(m_multi));
     const QStringList packages = packagesOf(debugConfiguration(m_multi));
     QCOMPARE(packages.size(), 2);
     playPkgseal("sign",
@@ -343,8 +325,8 @@ void tst_SignStep::listenerInsertedStepSignsAfterBuild()
                  + packages.at(0) + ": already signed with the certificate of CN = Dev\n")
                     .toUtf8(),
                 "a warning\n");
-    const StepRun run = runStep(static_cast<PkgsealStep *>(steps.at(1)));
-    QCOMPARE(m_container->commandLines(),
+    const StepRun run = runStep(step.get());
+    QCOMPARE(m_container.commandLines(),
              QStringList({QString("pkgseal sign -k %1 -c %2 %3")
                               .arg(DEFAULT_KEY, DEFAULT_CERTIFICATE, packages.join(' ')),
                           "pkgseal dump " + packages.join(' ')}));
@@ -372,8 +354,6 @@ void tst_SignStep::notes_data()
 
     QTest::newRow("developer and client")
         << false << a + developer + client + b + developer + client << QStringList();
-    QTest::newRow("developer only")
-        << false << a + developer + b + client << QStringList{developerNote(aName)};
     QTest::newRow("no or other group, last line without line end")
         << false << a + "no signatures\n" + b + "Subgroup: client\nGroup: tester\nGroup: client"
         << QStringList{notSignedNote(aName), notSignedNote(bName)};
@@ -408,32 +388,6 @@ void tst_SignStep::notes()
     QCOMPARE(run.finished, QList<bool>{true});
 }
 
-void tst_SignStep::failedToolRun_data()
-{
-    QTest::addColumn<QString>("sub");
-    QTest::addColumn<bool>("success");
-    QTest::addColumn<QString>("reason");
-    // A failed signing fails the step; a failed dump of the signed packages only says so.
-    QTest::newRow("sign") << "sign" << false << "pkgseal: cannot read key";
-    QTest::newRow("dump") << "dump" << true << "Failed to verify signature dump";
-}
-
-void tst_SignStep::failedToolRun()
-{
-    QFETCH(QString, sub);
-    QFETCH(bool, success);
-    QFETCH(QString, reason);
-    const auto step = makeStep(debugConfiguration(m_multi));
-    playPkgseal(sub, "/a/x.rpm:\nGroup: developer\n", "pkgseal: cannot read key\n", 3);
-    const StepRun run = runStep(step.get());
-
-    QCOMPARE(run.finished, QList<bool>{success});
-    QCOMPARE(m_container->runCount(), success ? 2 : 1);
-    QCOMPARE(run.lines.last(), qMakePair(reason, OutputFormat::Stderr));
-    QCOMPARE(run.has("Package sign completed successfully.", OutputFormat::NormalMessage), success);
-    QCOMPARE(run.notes(), QStringList());
-}
-
 // Only the last enabled sign step of the deploy list checks the signatures; a step of the build
 // list leaves the check to it.
 void tst_SignStep::onlyTheLastEnabledStepChecksSignatures()
@@ -446,10 +400,10 @@ void tst_SignStep::onlyTheLastEnabledStepChecksSignatures()
     deploySteps->appendStep(last);
     const auto buildListStep = makeStep(configuration);
     const auto checks = [this](PkgsealStep *step) {
-        m_container->reset();
+        m_container.reset();
         playPkgseal("dump", "/a/x.rpm:\nGroup: developer\n");
         const bool noted = runStep(step).notes() == QStringList(developerNote("x.rpm"));
-        const int runs = m_container->runCount();
+        const int runs = m_container.runCount();
         return noted && runs == 2 ? "checks" : !noted && runs == 1 ? "leaves it" : "inconsistent";
     };
 
@@ -487,8 +441,8 @@ void tst_SignStep::cancel()
     QFETCH(QStringList, report);
     const auto step = makeStep(debugConfiguration(m_multi));
     playPkgseal("dump", "/a/x.rpm:\nGroup: developer\n/a/y.rpm:\n");
-    m_container->setScript("pkgseal " + heldCall,
-                           {"out waiting for release\\n", "await release", "out released\\n"});
+    m_container.setScript("pkgseal " + heldCall,
+                          {"out waiting for release\\n", "await release", "out released\\n"});
     const StepRun run = runStep(step.get(), [this](PkgsealStep *step, StepRun &run) {
         if (run.lines.last().first == "waiting for release") {
             m_releaseTimer.start(30000);
@@ -499,13 +453,13 @@ void tst_SignStep::cancel()
     // The tool was stopped, and the step reported its end once.
     QCOMPARE(run.finished, QList<bool>{false});
     QVERIFY(!wentOnAfterHold());
-    QCOMPARE(m_container->commandLines().filter("pkgseal sign").size(), 1);
+    QCOMPARE(m_container.commandLines().filter("pkgseal sign").size(), 1);
     QCOMPARE(run.notes(), QStringList());
     const QStringList told = run.texts().mid(run.texts().indexOf("Package sign stopped by user"));
     QCOMPARE(told.mid(1), report);
 
     // The step runs normally afterwards; a cancel outside a run reports nothing.
-    m_container->reset();
+    m_container.reset();
     QCOMPARE(runStep(step.get()).finished, QList<bool>{true});
     QSignalSpy finished(step.get(), &BuildStep::finished);
     step->cancel();
@@ -517,7 +471,7 @@ void tst_SignStep::deletedWhileSigning()
 {
     auto step = new PkgsealStep(debugConfiguration(m_multi)->buildSteps(), PkgsealStep::stepId());
     const QPointer<PkgsealStep> guard(step);
-    m_container->setScript("pkgseal sign", {"out waiting\\n", "await release"});
+    m_container.setScript("pkgseal sign", {"out waiting\\n", "await release"});
     runStep(step, [this](PkgsealStep *step, StepRun &run) {
         if (run.lines.last().first == "waiting") {
             m_releaseTimer.start(30000);
@@ -527,36 +481,49 @@ void tst_SignStep::deletedWhileSigning()
 
     QVERIFY(!guard);
     QVERIFY(!wentOnAfterHold());
-    QCOMPARE(m_container->runCount(), 1);
+    QCOMPARE(m_container.runCount(), 1);
 }
 
 void tst_SignStep::failsWithItsReason_data()
 {
-    QTest::addColumn<bool>("withoutBuildStep");
-    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<bool>("success");
+    QTest::addColumn<QString>("lastLine");
+    QTest::addColumn<int>("runs");
+    // Nothing runs without packages; the Release configurations are never built.
     QTest::newRow("no platform build step")
-        << true << QString("Error: No previous \"Kelvara Build\" step found");
-    QTest::newRow("never built") << false << QString("Error: no package for sign found");
+        << "no build step" << false << "Error: No previous \"Kelvara Build\" step found" << 0;
+    QTest::newRow("never built") << "never built" << false << "Error: no package for sign found"
+                                 << 0;
+    // A failed signing fails the step; a failed dump of the signed packages only says so.
+    QTest::newRow("signing failed") << "sign" << false << "pkgseal: cannot read key" << 1;
+    QTest::newRow("dump failed") << "dump" << true << "Failed to verify signature dump" << 2;
 }
 
 void tst_SignStep::failsWithItsReason()
 {
-    QFETCH(bool, withoutBuildStep);
-    QFETCH(QString, error);
-    // The Release configurations are never built.
-    Project *project = withoutBuildStep ? m_multi : m_single;
-    BuildConfiguration *configuration = project->targets().first()->buildConfigurations().last();
+    QFETCH(QString, failure);
+    QFETCH(bool, success);
+    QFETCH(QString, lastLine);
+    QFETCH(int, runs);
+    const bool built = runs > 0;
+    const QList<BuildConfiguration *> configurations
+        = (failure == "never built" ? m_single : m_multi)->targets().first()->buildConfigurations();
+    BuildConfiguration *configuration = built ? configurations.first() : configurations.last();
     const auto step = makeStep(configuration);
-    if (withoutBuildStep) {
-        BuildStepList *steps = configuration->buildSteps();
+    BuildStepList *steps = configuration->buildSteps();
+    if (failure == "no build step")
         QVERIFY(steps->removeStep(steps->steps().indexOf(steps->firstOfType<KamBuildStep>())));
-    }
+    if (built)
+        playPkgseal(failure, "/a/x.rpm:\nGroup: developer\n", "pkgseal: cannot read key\n", 3);
     const StepRun run = runStep(step.get());
 
-    QCOMPARE(run.texts(), QStringList({"Signing RPM package...", error}));
-    QCOMPARE(run.lines.value(1).second, OutputFormat::ErrorMessage);
-    QCOMPARE(run.finished, QList<bool>{false});
-    QCOMPARE(m_container->runCount(), 0);
+    QCOMPARE(run.finished, QList<bool>{success});
+    QCOMPARE(m_container.runCount(), runs);
+    QCOMPARE(run.lines.last(),
+             qMakePair(lastLine, built ? OutputFormat::Stderr : OutputFormat::ErrorMessage));
+    QCOMPARE(run.has("Package sign completed successfully.", OutputFormat::NormalMessage), success);
+    QCOMPARE(run.notes(), QStringList());
 }
 
 QTEST_MAIN(tst_SignStep)

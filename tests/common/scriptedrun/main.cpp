@@ -6,7 +6,6 @@
 // Script lines:
 //   out TEXT / err TEXT   write TEXT (escapes \n \r \\ \xHH) to stdout / stderr, flushed
 //   read                  read one line from standard input and record it
-//   pause MS              sleep MS milliseconds
 //   await NAME            wait until the test releases NAME (PATH.d/NAME exists), then record it
 //   exec                  run the arguments in place of this program in a session of its own, as
 //                         a real container does
@@ -62,7 +61,6 @@ public:
         m_record.insert("arguments", QJsonArray::fromStringList(arguments));
         m_record.insert("workingDirectory", QDir::currentPath());
         m_record.insert("environment", environment);
-        m_record.insert("input", QJsonArray());
         m_record.insert("pid", qint64(getpid()));
         save();
     }
@@ -134,14 +132,10 @@ static int play(const QList<QByteArray> &script,
         const int blank = line.indexOf(' ');
         const QByteArray verb = line.left(blank < 0 ? line.size() : blank);
         const QByteArray argument = blank < 0 ? QByteArray() : line.mid(blank + 1);
-        if (verb == "out")
-            write(stdout, unescape(argument));
-        else if (verb == "err")
-            write(stderr, unescape(argument));
+        if (verb == "out" || verb == "err")
+            write(verb == "out" ? stdout : stderr, unescape(argument));
         else if (verb == "read")
             recorder.append("input", readLine());
-        else if (verb == "pause")
-            QThread::msleep(argument.toULong());
         else if (verb == "await") {
             await(folder.filePath(QString::fromUtf8(argument)));
             recorder.append("released", argument);
