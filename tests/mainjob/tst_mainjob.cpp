@@ -224,7 +224,8 @@ void tst_MainJob::checkDeveloperSigned(const ProcessResult &build)
     QVERIFY2(verify.exitCode == 0, qPrintable(verify.output));
 }
 
-// The refusal names the key; no progress shows where there is no terminal.
+// The refusal names the key; no progress shows where there is no terminal, and the messages go
+// to standard error.
 void tst_MainJob::encryptedKeyWithoutTerminalFailsNamingTheKey()
 {
     const QString key = m_workspace + "/keys/developer-key-encrypted.pem";
@@ -235,6 +236,9 @@ void tst_MainJob::encryptedKeyWithoutTerminalFailsNamingTheKey()
     QVERIFY2(refusal.contains(key), qPrintable(build.errorOutput));
     QVERIFY(!build.output.contains("Package sign completed successfully."));
     QVERIFY(!build.output.contains("Step 2 of 2"));
+    // The message pane's lines, the dump of the unsigned packages among them, go to stderr.
+    QVERIFY2(build.errorOutput.contains("[I]\tNo signatures.\n"), qPrintable(build.errorOutput));
+    QVERIFY(!build.output.contains("[I]\t"));
 }
 
 void tst_MainJob::encryptedKeyIsAskedForOnTheTerminal()
