@@ -20,7 +20,8 @@ class PasswordDialogPrivate;
 } // namespace Quillmark
 
 // Answers the pass-phrase dialogs that open while a test runs, each with the next of its actions,
-// as a user would: typing into the field and pressing the dialog's buttons.
+// as a user would: typing into the field and pressing the dialog's buttons. Every prompt shown
+// is recorded, a dialog beyond the actions too.
 class PassPhraseAnswerer : public QObject
 {
 public:

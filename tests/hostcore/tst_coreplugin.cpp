@@ -136,16 +136,30 @@ void tst_CorePlugin::optionsDialogAppliesPages()
 {
     int applied = 0;
     TestOptionsPage page(&applied);
-    QTimer poll; // answers the modal dialog once it is up
+    // The poll presses OK once the dialog is up, and closes a dialog that is still up on a later
+    // tick, so that an OK that closes nothing fails the test instead of hanging it.
+    bool pressed = false;
+    bool leftOpen = false;
+    QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
-        if (auto dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-            poll.stop();
-            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        auto dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        if (pressed) {
+            leftOpen = true;
+            dialog->reject();
+            return;
         }
+        pressed = true;
+        QMetaObject::invokeMethod(dialog->findChild<QDialogButtonBox *>()->button(
+                                      QDialogButtonBox::Ok),
+                                  &QAbstractButton::click,
+                                  Qt::QueuedConnection);
     });
     poll.start(10);
     ActionManager::command(Constants::OPTIONS)->action()->trigger();
     QCOMPARE(applied, 1);
+    QVERIFY(!leftOpen);
 }
 
 QTEST_MAIN(tst_CorePlugin)

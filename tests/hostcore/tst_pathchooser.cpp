@@ -93,19 +93,28 @@ void tst_PathChooser::browseTakesTheChosenFile()
     chooser.setInitialBrowsePathBackup(m_dir.path());
     const QString package = makeFile("hello.rpm", QFile::ReadOwner);
 
-    // The poll answers the modal file dialog once it is up.
+    // The poll answers the file dialog once it is up, and closes any dialog still up on a later
+    // tick (the file dialog refusing the answer, or a box it raised), so that a wrong answer
+    // fails the test instead of hanging it.
     QString title;
     QStringList filters;
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
-        auto dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        auto dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
         if (!dialog)
             return;
-        poll.stop();
-        title = dialog->windowTitle();
-        filters = dialog->nameFilters();
-        dialog->selectFile(package);
-        static_cast<QDialog *>(dialog)->accept();
+        auto fileDialog = qobject_cast<QFileDialog *>(dialog);
+        if (!fileDialog || !title.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        title = fileDialog->windowTitle();
+        filters = fileDialog->nameFilters();
+        // selectFile() leaves the name field alone while the field has the focus.
+        if (QWidget *focused = fileDialog->focusWidget())
+            focused->clearFocus();
+        fileDialog->selectFile(package);
+        QMetaObject::invokeMethod(fileDialog, &QDialog::accept, Qt::QueuedConnection);
     });
     poll.start(10);
     chooser.buttonAtIndex(0)->click();
