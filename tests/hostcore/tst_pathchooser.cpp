@@ -96,6 +96,7 @@ void tst_PathChooser::browseTakesTheChosenFile()
     // The poll answers the file dialog once it is up, and closes any dialog still up on a later
     // tick (the file dialog refusing the answer, or a box it raised), so that a wrong answer
     // fails the test instead of hanging it.
+    bool answered = false;
     QString title;
     QStringList filters;
     QTimer poll;
@@ -104,10 +105,11 @@ void tst_PathChooser::browseTakesTheChosenFile()
         if (!dialog)
             return;
         auto fileDialog = qobject_cast<QFileDialog *>(dialog);
-        if (!fileDialog || !title.isEmpty()) {
+        if (!fileDialog || answered) {
             dialog->reject();
             return;
         }
+        answered = true;
         title = fileDialog->windowTitle();
         filters = fileDialog->nameFilters();
         // selectFile() leaves the name field alone while the field has the focus.
