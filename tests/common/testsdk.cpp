@@ -88,8 +88,10 @@ void TestSdk::setSharedSrcPath(const QString &engineName, const QString &sharedS
 bool TestSdk::save()
 {
     QString error;
-    if (!m_configuration.save(&error))
+    if (!m_configuration.save(&error)) {
+        qWarning("Cannot save the test SDK: %s", qPrintable(error));
         return false;
+    }
     if (Pelk::Sdk::instance())
         Pelk::Sdk::reload();
     return true;
