@@ -107,9 +107,9 @@ void tst_PluginManager::refusesPluginsThatCannotRun()
 
     PluginManager manager;
     load();
-    PluginSpec *spec = pluginSpec(plugin);
-    QVERIFY(spec && spec->hasError());
-    QVERIFY2(!spec->errorString().isEmpty(), qPrintable(plugin));
+    PluginSpec *refused = pluginSpec(plugin);
+    QVERIFY(refused && refused->hasError());
+    QVERIFY2(!refused->errorString().isEmpty(), qPrintable(plugin));
     QVERIFY(!pluginsThat("extensionsInitialized").contains(plugin));
     QCOMPARE(pluginSpec("Gamma")->state(), PluginSpec::Running);
 }
