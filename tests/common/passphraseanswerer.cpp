@@ -2,7 +2,6 @@
 
 #include <passworddialogprivate.h>
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,10 +11,24 @@
 using Quillmark::Internal::PasswordDialogPrivate;
 
 PassPhraseAnswerer::PassPhraseAnswerer(const QList<Action> &actions)
-    : m_actions(actions)
+    : m_answerer(onPassPhraseDialogs(actions), [this](QDialog *dialog) {
+        if (auto prompt = dialog->findChild<QLabel *>("promptLabel"))
+            m_prompts << prompt->text();
+    })
+{}
+
+// Another dialog in place of a pass-phrase dialog is rejected, like one beyond the actions.
+QList<ModalDialogAnswerer::Action> PassPhraseAnswerer::onPassPhraseDialogs(
+    const QList<Action> &actions)
 {
-    connect(&m_timer, &QTimer::timeout, this, &PassPhraseAnswerer::answerOpenDialog);
-    m_timer.start(10);
+    QList<ModalDialogAnswerer::Action> result;
+    for (const Action &action : actions) {
+        result << [action](QDialog *dialog) {
+            if (auto passPhraseDialog = qobject_cast<PasswordDialogPrivate *>(dialog))
+                action(passPhraseDialog);
+        };
+    }
+    return result;
 }
 
 PassPhraseAnswerer::Action PassPhraseAnswerer::typeAndConfirm(const QString &passPhrase)
@@ -48,22 +61,4 @@ void PassPhraseAnswerer::press(PasswordDialogPrivate *dialog, int standardButton
     auto buttonBox = dialog->findChild<QDialogButtonBox *>("buttonBox");
     QTest::mouseClick(buttonBox->button(QDialogButtonBox::StandardButton(standardButton)),
                       Qt::LeftButton);
-}
-
-void PassPhraseAnswerer::answerOpenDialog()
-{
-    auto dialog = qobject_cast<PasswordDialogPrivate *>(QApplication::activeModalWidget());
-    if (!dialog || !dialog->isVisible())
-        return;
-    if (dialog != m_lastDialog) {
-        m_lastDialog = dialog;
-        m_prompts << dialog->findChild<QLabel *>("promptLabel")->text();
-        if (!m_actions.isEmpty()) {
-            m_actions.takeFirst()(dialog);
-            return;
-        }
-    }
-    // A dialog that no action is left for, or that its action left open, is cancelled, so that
-    // an unexpected prompt fails the test instead of hanging it.
-    press(dialog, QDialogButtonBox::Cancel);
 }

@@ -1,12 +1,8 @@
 #pragma once
 
-#include <QList>
-#include <QObject>
-#include <QPointer>
-#include <QStringList>
-#include <QTimer>
+#include "modaldialoganswerer.h"
 
-#include <functional>
+#include <QStringList>
 
 QT_BEGIN_NAMESPACE
 class QLabel;
@@ -21,8 +17,8 @@ class PasswordDialogPrivate;
 
 // Answers the pass-phrase dialogs that open while a test runs, each with the next of its actions,
 // as a user would: typing into the field and pressing the dialog's buttons. Every prompt shown
-// is recorded, a dialog beyond the actions too.
-class PassPhraseAnswerer : public QObject
+// is recorded, a dialog beyond the actions too, which is cancelled.
+class PassPhraseAnswerer
 {
 public:
     using Action = std::function<void(Quillmark::Internal::PasswordDialogPrivate *)>;
@@ -39,10 +35,8 @@ public:
     QStringList prompts() const { return m_prompts; }
 
 private:
-    void answerOpenDialog();
+    static QList<ModalDialogAnswerer::Action> onPassPhraseDialogs(const QList<Action> &actions);
 
-    QList<Action> m_actions;
     QStringList m_prompts;
-    QPointer<QWidget> m_lastDialog;
-    QTimer m_timer;
+    ModalDialogAnswerer m_answerer;
 };

@@ -1,3 +1,4 @@
+#include <modaldialoganswerer.h>
 #include <testide.h>
 
 #include <coreplugin/actionmanager/actionmanager.h>
@@ -9,7 +10,6 @@
 #include <coreplugin/outputwindow.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -136,30 +136,12 @@ void tst_CorePlugin::optionsDialogAppliesPages()
 {
     int applied = 0;
     TestOptionsPage page(&applied);
-    // The poll presses OK once the dialog is up, and closes a dialog that is still up on a later
-    // tick, so that an OK that closes nothing fails the test instead of hanging it.
-    bool pressed = false;
-    bool leftOpen = false;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, this, [&] {
-        auto dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        if (pressed) {
-            leftOpen = true;
-            dialog->reject();
-            return;
-        }
-        pressed = true;
-        QMetaObject::invokeMethod(dialog->findChild<QDialogButtonBox *>()->button(
-                                      QDialogButtonBox::Ok),
-                                  &QAbstractButton::click,
-                                  Qt::QueuedConnection);
-    });
-    poll.start(10);
+    ModalDialogAnswerer answerer({[](QDialog *dialog) {
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    }});
     ActionManager::command(Constants::OPTIONS)->action()->trigger();
     QCOMPARE(applied, 1);
-    QVERIFY(!leftOpen);
+    QCOMPARE(answerer.unanswered(), 0);
 }
 
 QTEST_MAIN(tst_CorePlugin)

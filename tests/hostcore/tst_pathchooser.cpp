@@ -1,11 +1,10 @@
+#include <modaldialoganswerer.h>
 #include <utils/fancylineedit.h>
 #include <utils/pathchooser.h>
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QFileDialog>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 using namespace Utils;
@@ -93,38 +92,26 @@ void tst_PathChooser::browseTakesTheChosenFile()
     chooser.setInitialBrowsePathBackup(m_dir.path());
     const QString package = makeFile("hello.rpm", QFile::ReadOwner);
 
-    // The poll answers the file dialog once it is up, and closes any dialog still up on a later
-    // tick (the file dialog refusing the answer, or a box it raised), so that a wrong answer
-    // fails the test instead of hanging it.
-    bool answered = false;
     QString title;
     QStringList filters;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, this, [&] {
-        auto dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
+    ModalDialogAnswerer answerer({[&](QDialog *dialog) {
         auto fileDialog = qobject_cast<QFileDialog *>(dialog);
-        if (!fileDialog || answered) {
-            dialog->reject();
-            return;
-        }
-        answered = true;
+        QVERIFY(fileDialog);
         title = fileDialog->windowTitle();
         filters = fileDialog->nameFilters();
         // selectFile() leaves the name field alone while the field has the focus.
         if (QWidget *focused = fileDialog->focusWidget())
             focused->clearFocus();
         fileDialog->selectFile(package);
-        QMetaObject::invokeMethod(fileDialog, &QDialog::accept, Qt::QueuedConnection);
-    });
-    poll.start(10);
+        dialog->accept();
+    }});
     chooser.buttonAtIndex(0)->click();
 
     QCOMPARE(title, QString("Select RPM package"));
     QCOMPARE(filters, QStringList("RPM package (*.rpm)"));
     QCOMPARE(chooser.path(), package);
     QVERIFY(chooser.isValid());
+    QCOMPARE(answerer.unanswered(), 0);
 }
 
 QTEST_MAIN(tst_PathChooser)
